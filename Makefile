@@ -1,0 +1,30 @@
+# Convenience front end over CMake. `make run` builds and starts Tessellon;
+# `make test` builds and runs the whole test suite (plain, sanitized, fuzzed).
+.PHONY: all deps build run test bench format tidy clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	@cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build build
+
+run: build
+	./build/tessellon
+
+test:
+	@scripts/test
+
+bench:
+	@scripts/bench
+
+format:
+	@git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format -i
+
+tidy: build
+	@run-clang-tidy -quiet -p build $$(git ls-files '*.cpp' | grep -v '^tests/fuzz/')
+
+clean:
+	rm -rf build build-asan build-fuzz build-bench

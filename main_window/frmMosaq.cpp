@@ -1,0 +1,7 @@
+#include "main_window/frmMosaq.h"
+
+frmMosaq::frmMosaq(QWidget* parent)
+    : QWidget(parent)
+{
+    setWindowTitle(QStringLiteral("Tessellon"));
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QWidget>
+
+// The program's one window.
+class frmMosaq : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit frmMosaq(QWidget* parent = nullptr);
+};

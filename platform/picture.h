@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <optional>
+
+// The size selector of the picture loader; it matters for icons and cursors only.
+enum class PictureSize { Default, LargeIcon };
+
+struct PictureRequest
+{
+    PictureSize size = PictureSize::Default;
+    // The large icon size in device pixels (32 at 96 DPI, scaled with the screen).
+    int largeIconSize = 32;
+    // Device pixels the picture will be fitted into, keeping its aspect ratio. When set,
+    // the loader may return fewer pixels than the full size, but never fewer than the
+    // fit needs. Empty: full resolution.
+    QSize target;
+};
+
+struct Picture
+{
+    QImage image; // the pixels; smaller than `size` after a reduced decode
+    QSize size;   // the full size in pixels, after EXIF orientation
+};
+
+struct PictureLoad
+{
+    std::optional<Picture> picture;
+    QString error; // why the file could not be loaded; empty on success
+
+    explicit operator bool() const { return picture.has_value(); }
+};
+
+// Loads an image file of any listed format, deciding the format by content. Safe to call
+// on any thread; never throws.
+PictureLoad LoadPicture(const QString& path, const PictureRequest& request = {});
+PictureLoad LoadPictureFromData(const QByteArray& data, const PictureRequest& request = {});
