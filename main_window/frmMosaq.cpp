@@ -1,7 +1,345 @@
 #include "main_window/frmMosaq.h"
 
-frmMosaq::frmMosaq(QWidget* parent)
+#include "main_window/placement.h"
+#include "platform/basMosaq.h"
+#include "platform/rounding.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QScreen>
+#include <QStyle>
+
+namespace {
+
+const QString MainSection = QStringLiteral("Main");
+const QString ImagePattern = QStringLiteral("*.bmp;*.dib;*.rle;*.gif;*.jpg;*.wmf;*.emf;*.ico;*.cur");
+
+constexpr QSize DesignClientSize(288, 228);
+constexpr QSize ToolbarButtonSize(50, 36);
+constexpr QSize ToolbarImageSize(16, 16);
+
+struct ToolbarButtonSpec
+{
+    const char* key;
+    const char* caption;
+    const char* toolTip;
+    const char* normalImage;
+    const char* hoverImage;
+};
+
+constexpr ToolbarButtonSpec ToolbarButtons[] = {
+    {"Browse", "&Browse", "Select a Folder", ":/icons/browse.svg", ":/icons/browse-hover.svg"},
+    {"Edit", "&Select", "Choose selected image and exit", ":/icons/edit.svg",
+     ":/icons/edit-hover.svg"},
+    {"Refresh", "&Refresh", "Refresh Thumbnails", ":/icons/refresh.svg",
+     ":/icons/refresh-hover.svg"},
+    {"Exit", "E&xit", "Exit Program", ":/icons/exit.svg", ":/icons/exit-hover.svg"},
+};
+
+PictureBox* NewPictureBox(QWidget* container, QRect geometry, OleColor back, OleColor fore,
+                          PictureBox::Border border = PictureBox::Border::None)
+{
+    auto* box = new PictureBox(container);
+    box->SetBorder(border);
+    box->SetBackColor(back);
+    box->SetForeColor(fore);
+    box->setGeometry(geometry);
+    return box;
+}
+
+} // namespace
+
+frmMosaq::frmMosaq(const QString& settingsFile, QWidget* parent)
     : QWidget(parent)
+    , picProgress(nullptr)
+    , picProgressSlide(nullptr)
+    , sbrMain(nullptr)
+    , picThumb(nullptr)
+    , filHidden(nullptr)
+    , imlTools(ToolbarImageSize)
+    , tbrMain(nullptr)
+    , picCount(nullptr)
+    , lblCount(nullptr)
+    , picLoad(nullptr)
+    , picFrame(nullptr)
+    , picSlide(nullptr)
+    , optThumb(new ThumbButton(0))
+    , vsbSlide(nullptr)
+    , imlToolsHover(ToolbarImageSize)
+    , settingsFile_(settingsFile)
+    , folderPicker_([](QWidget* owner, const QString& title, const QString& initial) {
+        return basMosaq::BrowseForFolder(owner, title, initial);
+    })
 {
     setWindowTitle(QStringLiteral("Tessellon"));
+    setWindowIcon(QIcon(QStringLiteral(":/tessellon.svg")));
+    CreateControls();
+    SetTabOrder();
+    setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, DesignClientSize,
+                                    screen()->availableGeometry()));
+    Form_Load();
+}
+
+frmMosaq::~frmMosaq() = default;
+
+void frmMosaq::CreateControls()
+{
+    using Border = PictureBox::Border;
+    picProgress = NewPictureBox(this, {215, 179, 60, 18}, SystemColor::ButtonFace,
+                                SystemColor::ButtonText, Border::Sunken3D);
+    picProgressSlide = NewPictureBox(picProgress->Client(), {0, 0, 17, 14},
+                                     SystemColor::Highlight, SystemColor::WindowText);
+    CreateStatusBar();
+
+    picThumb = NewPictureBox(this, {145, 133, 64, 64}, SystemColor::Window, SystemColor::WindowText);
+    picThumb->SetAutoSize(true);
+    picThumb->hide();
+
+    filHidden = new FileListBox(this);
+    filHidden->setGeometry(215, 142, 61, 32);
+    filHidden->SetPattern(ImagePattern);
+    filHidden->hide();
+    connect(filHidden, &FileListBox::PathChange, this, &frmMosaq::filHidden_PathChange);
+
+    CreateToolbar();
+
+    picLoad = NewPictureBox(this, {145, 51, 80, 80}, SystemColor::Window, SystemColor::WindowText);
+    picLoad->SetAutoSize(true);
+    picLoad->hide();
+
+    picFrame = NewPictureBox(this, {3, 52, 135, 144}, SystemColor::ButtonFace,
+                             SystemColor::ButtonText, Border::Sunken3D);
+    picFrame->setFocusPolicy(Qt::StrongFocus);
+    picSlide = NewPictureBox(picFrame->Client(), {6, 6, 104, 113}, SystemColor::Window,
+                             SystemColor::WindowText);
+
+    ThumbButton* first = optThumb(0);
+    first->setParent(picSlide->Client());
+    first->setGeometry(4, 4, 80, 96);
+    connect(first, &QAbstractButton::toggled, this, [this](bool on) {
+        if (on)
+            optThumb_Click(0);
+    });
+    connect(first, &ThumbButton::doubleClicked, this, [this] { optThumb_DblClick(0); });
+
+    vsbSlide = new QScrollBar(Qt::Vertical, picFrame->Client());
+    vsbSlide->setGeometry(117, 0, 14, 140);
+    vsbSlide->setRange(0, 32767);
+    vsbSlide->setSingleStep(1);
+    vsbSlide->setPageStep(1);
+    vsbSlide->setFocusPolicy(Qt::StrongFocus);
+    connect(vsbSlide, &QScrollBar::valueChanged, this, [this] {
+        if (vsbSlide->isSliderDown())
+            vsbSlide_Scroll();
+        else
+            vsbSlide_Change();
+    });
+    connect(vsbSlide, &QScrollBar::sliderReleased, this, &frmMosaq::vsbSlide_Change);
+
+    // The progress indicator lies in front of the status bar.
+    picProgress->raise();
+}
+
+void frmMosaq::CreateToolbar()
+{
+    for (const ToolbarButtonSpec& spec : ToolbarButtons) {
+        imlTools.Add(QLatin1String(spec.key), QLatin1String(spec.normalImage));
+        imlToolsHover.Add(QLatin1String(spec.key), QLatin1String(spec.hoverImage));
+    }
+
+    tbrMain = new QToolBar(this);
+    tbrMain->setGeometry(0, 0, DesignClientSize.width(), 38);
+    tbrMain->setMovable(false);
+    tbrMain->setFloatable(false);
+    tbrMain->setIconSize(ToolbarImageSize);
+    tbrMain->setContentsMargins(0, 0, 0, 0);
+    for (const ToolbarButtonSpec& spec : ToolbarButtons) {
+        const QString key = QLatin1String(spec.key);
+        auto* button = new ToolbarButton(key, QString::fromLatin1(spec.caption),
+                                         QString::fromLatin1(spec.toolTip), tbrMain);
+        // The hot image is the icon's Active mode, which the toolbar shows under the pointer.
+        QIcon icon;
+        icon.addFile(imlTools.File(key), ToolbarImageSize, QIcon::Normal);
+        icon.addFile(imlToolsHover.File(key), ToolbarImageSize, QIcon::Active);
+        button->setIcon(icon);
+        button->setIconSize(ToolbarImageSize);
+        button->setFixedSize(ToolbarButtonSize);
+        connect(button, &QToolButton::clicked, this, [this, button] { tbrMain_ButtonClick(button); });
+        tbrMain->addWidget(button);
+    }
+
+    picCount = NewPictureBox(tbrMain, {240, 9, 121, 19}, SystemColor::ButtonFace,
+                             SystemColor::WindowText);
+    picCount->setFocusPolicy(Qt::NoFocus);
+    lblCount = new QLabel(picCount->Client());
+    lblCount->move(0, 3);
+    SetCountCaption(QStringLiteral("lblCount"));
+}
+
+void frmMosaq::CreateStatusBar()
+{
+    sbrMain = new StatusBar(this);
+    sbrMain->setGeometry(0, 207, DesignClientSize.width(), 21);
+    sbrMain->AddPanel(20, 20, QIcon(QStringLiteral(":/icons/browse.svg")));
+    sbrMain->AddPanel(248, 96);
+    sbrMain->SetRightMargin(20);
+}
+
+void frmMosaq::SetTabOrder()
+{
+    QWidget* order[] = {picFrame, vsbSlide, optThumb(0)};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    QWidget* previous = optThumb(0);
+    for (QWidget* button : tbrMain->findChildren<ToolbarButton*>()) {
+        setTabOrder(previous, button);
+        previous = button;
+    }
+}
+
+void frmMosaq::SetCountCaption(const QString& caption)
+{
+    lblCount->setText(caption);
+    lblCount->adjustSize();
+}
+
+void frmMosaq::DockBars()
+{
+    tbrMain->setGeometry(0, 0, width(), tbrMain->height());
+    sbrMain->setGeometry(0, height() - sbrMain->height(), width(), sbrMain->height());
+}
+
+QString frmMosaq::ReadSetting(const QString& key, const QString& defaultValue) const
+{
+    return basMosaq::ReadSetting(MainSection, key, defaultValue, settingsFile_);
+}
+
+void frmMosaq::WriteSetting(const QString& key, const QString& value) const
+{
+    basMosaq::WriteSetting(MainSection, key, value, settingsFile_);
+}
+
+void frmMosaq::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    DockBars();
+    Form_Resize();
+}
+
+void frmMosaq::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        Form_Activate();
+    else if (event->type() == QEvent::WindowStateChange && !isMinimized())
+        Form_Resize();
+}
+
+void frmMosaq::closeEvent(QCloseEvent* event)
+{
+    Unload();
+    event->accept();
+}
+
+void frmMosaq::Unload()
+{
+    if (unloaded_)
+        return;
+    Form_Unload();
+}
+
+namespace {
+
+// Twips per logical pixel on the window's screen, per axis.
+QPointF TwipsPerPixel(const QWidget* widget)
+{
+    return {1440.0 / widget->logicalDpiX(), 1440.0 / widget->logicalDpiY()};
+}
+
+} // namespace
+
+void frmMosaq::Form_Load()
+{
+    RestorePlacement(ReadSetting(QStringLiteral("Window Position")));
+    const QString maximized = ReadSetting(QStringLiteral("Maximized"), QStringLiteral("False"));
+    if (ParseBoolean(maximized).value_or(false))
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+bool frmMosaq::RestorePlacement(const QString& stored)
+{
+    const std::optional<StoredPlacement> placement = ParseWindowPosition(stored);
+    if (!placement)
+        return false;
+    const QPointF twips = TwipsPerPixel(this);
+    const QRect outer = frameGeometry();
+    const std::array<std::int32_t, 4> current = {
+        RoundToInt(outer.x() * twips.x()), RoundToInt(outer.y() * twips.y()),
+        RoundToInt(outer.width() * twips.x()), RoundToInt(outer.height() * twips.y())};
+    const std::array<std::int32_t, 4> target = ApplyPlacement(*placement, current);
+    if (target == current)
+        return false;
+    restoredOuter_ = QRect(RoundToInt(target[0] / twips.x()), RoundToInt(target[1] / twips.y()),
+                           RoundToInt(target[2] / twips.x()), RoundToInt(target[3] / twips.y()));
+    ApplyOuterGeometry(*restoredOuter_);
+    return true;
+}
+
+void frmMosaq::ApplyOuterGeometry(const QRect& outer)
+{
+    const QMargins frame(geometry().left() - frameGeometry().left(),
+                         geometry().top() - frameGeometry().top(),
+                         frameGeometry().right() - geometry().right(),
+                         frameGeometry().bottom() - geometry().bottom());
+    resize(std::max(0, outer.width() - frame.left() - frame.right()),
+           std::max(0, outer.height() - frame.top() - frame.bottom()));
+    move(outer.topLeft()); // a window's position is that of its frame
+}
+
+void frmMosaq::Form_Activate()
+{
+    if (activated_ || activating_)
+        return;
+    activating_ = true;
+    // The frame's size is known only once the window manager has framed the window: the
+    // restored outer size is applied again now that the frame can be taken off it.
+    if (restoredOuter_ && windowState() == Qt::WindowNoState && frameGeometry() != geometry())
+        ApplyOuterGeometry(*restoredOuter_);
+    restoredOuter_.reset();
+
+    picSlide->hide();
+    QCoreApplication::processEvents();
+    activating_ = false;
+    if (unloaded_)
+        return;
+    activated_ = true;
+    OpenFolder(true);
+}
+
+void frmMosaq::Form_Unload()
+{
+    unloaded_ = true;
+    ++buildGeneration_; // a running build stops at its next yield
+    validCells_ = 0;
+    for (int i = optThumb.Count() - 1; i >= 1; --i)
+        optThumb.Unload(i);
+
+    const Qt::WindowStates state = windowState();
+    const bool minimized = state.testFlag(Qt::WindowMinimized);
+    const bool maximized = state.testFlag(Qt::WindowMaximized) && !minimized;
+    if (!minimized && !maximized && !state.testFlag(Qt::WindowFullScreen))
+        SavePlacement();
+    WriteSetting(QStringLiteral("Maximized"),
+                 maximized ? QStringLiteral("True") : QStringLiteral("False"));
+}
+
+void frmMosaq::SavePlacement()
+{
+    const QPointF twips = TwipsPerPixel(this);
+    const QRect outer = frameGeometry();
+    WriteSetting(QStringLiteral("Window Position"),
+                 FormatWindowPosition({static_cast<float>(outer.x() * twips.x()),
+                                       static_cast<float>(outer.y() * twips.y()),
+                                       static_cast<float>(outer.width() * twips.x()),
+                                       static_cast<float>(outer.height() * twips.y())}));
 }

@@ -1,12 +1,126 @@
 #pragma once
 
+#include "main_window/controls/file_list_box.h"
+#include "main_window/controls/image_list.h"
+#include "main_window/controls/picture_box.h"
+#include "main_window/controls/status_bar.h"
+#include "main_window/controls/thumb_button.h"
+#include "main_window/controls/toolbar_button.h"
+
+#include <QLabel>
+#include <QScrollBar>
+#include <QToolBar>
 #include <QWidget>
 
-// The program's one window.
+#include <functional>
+#include <optional>
+
+// The program's one window: a toolbar of commands, the gallery of thumbnails and a
+// status bar. Its handlers live in the files of their concern: composition and life
+// cycle here, layout, commands and progress beside it, the gallery in gallery/.
 class frmMosaq : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit frmMosaq(QWidget* parent = nullptr);
+    // Shows the folder picker; returns the chosen folder or empty text.
+    using FolderPicker =
+        std::function<QString(QWidget* owner, const QString& title, const QString& initial)>;
+
+    // `settingsFile` empty: the program's own settings file beside the executable.
+    explicit frmMosaq(const QString& settingsFile = QString(), QWidget* parent = nullptr);
+    ~frmMosaq() override;
+
+    // Controls, in the window's control order.
+    PictureBox* picProgress;
+    PictureBox* picProgressSlide;
+    StatusBar* sbrMain;
+    PictureBox* picThumb;
+    FileListBox* filHidden;
+    ImageList imlTools;
+    QToolBar* tbrMain;
+    PictureBox* picCount;
+    QLabel* lblCount;
+    PictureBox* picLoad;
+    PictureBox* picFrame;
+    PictureBox* picSlide;
+    ThumbButtonArray optThumb;
+    QScrollBar* vsbSlide;
+    ImageList imlToolsHover;
+
+    // Life cycle.
+    void Form_Load();
+    void Form_Activate();
+    void Form_Unload();
+    // Layout.
+    void Form_Resize();
+    // Commands.
+    void tbrMain_ButtonClick(ToolbarButton* button);
+    ToolbarButton* ToolbarButtonByKey(const QString& key) const;
+    // Progress.
+    void PlaceProgressBar();
+    void ShowProgress(int percent, const QString& text);
+    // Gallery.
+    void OpenFolder(bool noDialog);
+    void LoadThumbnails();
+    void filHidden_PathChange();
+    void DrawThumbnail(const PictureBox& source, PictureBox& target);
+    // Scrolling and selection.
+    void vsbSlide_Change();
+    void vsbSlide_Scroll();
+    void optThumb_Click(int index);
+    void optThumb_DblClick(int index);
+
+    int SelectedIndex() const { return selectedIndex_; }
+    bool IsBuilding() const { return building_; }
+    bool IsUnloaded() const { return unloaded_; }
+
+Q_SIGNALS:
+    // The window was unloaded by Exit or Select: the program ends now.
+    void ProgramEnded();
+
+public:
+    void SetFolderPicker(FolderPicker picker) { folderPicker_ = std::move(picker); }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    void CreateControls();
+    void CreateToolbar();
+    void CreateStatusBar();
+    void SetTabOrder();
+    void DockBars();
+    void SetCountCaption(const QString& caption);
+    QString ReadSetting(const QString& key, const QString& defaultValue = QString()) const;
+    void WriteSetting(const QString& key, const QString& value) const;
+    void SelectAndExit();
+    void Unload();
+    bool RestorePlacement(const QString& stored);
+    void ApplyOuterGeometry(const QRect& outer);
+    void SavePlacement();
+    QString FolderPath() const;
+    QString CellFilePath(int index) const;
+    ThumbButton* CreateCell(int index);
+    void ClearCell(ThumbButton* cell);
+    bool GalleryHasFocus() const;
+    void ScrollCellIntoView(int index);
+    void SetBusyPointer(bool busy);
+    bool BuildSuperseded(unsigned generation) const;
+
+    QString settingsFile_;
+    FolderPicker folderPicker_;
+    int selectedIndex_ = 0;
+    bool activated_ = false;
+    bool activating_ = false;
+    std::optional<QRect> restoredOuter_;
+    int validCells_ = 0; // cells that hold an image of the latest build
+    bool unloaded_ = false;
+    bool building_ = false;
+    bool busyPointer_ = false;
+    unsigned buildGeneration_ = 0;
 };

@@ -1,0 +1,163 @@
+#include "gallery/caption.h"
+#include "main_window/frmMosaq.h"
+#include "platform/picture.h"
+#include "platform/rounding.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLocale>
+#include <QLoggingCategory>
+#include <QStyle>
+
+Q_LOGGING_CATEGORY(lcGallery, "tessellon.gallery", QtWarningMsg)
+
+namespace {
+
+QString CountCaption(int count)
+{
+    return QStringLiteral("Images: ") + QLocale().toString(count);
+}
+
+// Icons and cursors load at the large icon size; the test looks anywhere in the name.
+bool WantsIconSize(const QString& name)
+{
+    const QString lower = name.toLower();
+    return lower.contains(QLatin1String(".ico")) || lower.contains(QLatin1String(".cur"));
+}
+
+} // namespace
+
+// Rebuilds the gallery from the files of the current folder: one cell per file that
+// loads, in list order, with progress shown over the status bar. A build started while
+// this one yields supersedes it; this one then returns at its next yield.
+void frmMosaq::LoadThumbnails()
+{
+    if (unloaded_)
+        return;
+    const unsigned generation = ++buildGeneration_;
+    building_ = true;
+    SetBusyPointer(true);
+    filHidden->Refresh();
+    picSlide->setGeometry(0, 0, optThumb(0)->width(), optThumb(0)->height());
+    picSlide->hide();
+    picSlide->SetBackColor(SystemColor::ButtonFace);
+    picSlide->setFont(optThumb(0)->font());
+    validCells_ = 0;
+    while (optThumb.Count() > 1)
+        optThumb.Unload(optThumb.Count() - 1);
+    QCoreApplication::processEvents();
+    if (BuildSuperseded(generation))
+        return;
+
+    const QString folder = FolderPath();
+    const int listed = filHidden->ListCount();
+    SetCountCaption(CountCaption(listed));
+    PlaceProgressBar();
+
+    PictureRequest request;
+    request.target = QSize(62, 62) * devicePixelRatioF();
+    request.largeIconSize = RoundToInt(style()->pixelMetric(QStyle::PM_LargeIconSize) * logicalDpiX() / 96.0);
+    const QFontMetrics canvasMetrics(picSlide->font());
+    const TextWidthFunction textWidth = [&canvasMetrics](const QString& text) {
+        return canvasMetrics.horizontalAdvance(text);
+    };
+
+    int loaded = 0;
+    for (int j = 0; j < listed; ++j) {
+        const QString name = filHidden->List(j);
+        ShowProgress(BuildProgressPercent(j, listed), name);
+        if (BuildSuperseded(generation))
+            return;
+        picLoad->ClearPicture();
+        picLoad->Cls();
+        request.size = WantsIconSize(name) ? PictureSize::LargeIcon : PictureSize::Default;
+        PictureLoad load = LoadPicture(folder + name, request);
+        if (!load) {
+            qCDebug(lcGallery) << "skipped" << name << load.error;
+            continue;
+        }
+        picLoad->SetPicture(std::move(*load.picture));
+        DrawThumbnail(*picLoad, *picThumb);
+        ThumbButton* cell = loaded == 0 ? optThumb(0) : CreateCell(loaded);
+        cell->SetTag(name);
+        cell->SetPicture(picThumb->Snapshot());
+        cell->SetCaption(ShortenCaption(name, static_cast<float>(cell->width()), textWidth));
+        cell->show();
+        validCells_ = ++loaded;
+    }
+
+    picProgress->hide();
+    picLoad->ClearPicture();
+    picThumb->ClearPicture();
+    picThumb->Cls();
+    if (loaded == 0) {
+        ClearCell(optThumb(0));
+        sbrMain->SetPanelText(2, FolderPath());
+    } else if (optThumb(0)->isChecked()) {
+        optThumb_Click(0); // the cell stays selected but now holds another file
+    } else {
+        optThumb(0)->setChecked(true);
+    }
+    selectedIndex_ = 0;
+    Form_Resize();
+    picSlide->show();
+    SetCountCaption(CountCaption(loaded));
+    SetBusyPointer(false);
+    building_ = false;
+}
+
+void frmMosaq::filHidden_PathChange()
+{
+    sbrMain->SetPanelText(2, FolderPath());
+    SetCountCaption(CountCaption(0));
+}
+
+ThumbButton* frmMosaq::CreateCell(int index)
+{
+    ThumbButton* cell = optThumb.Load(index);
+    connect(cell, &QAbstractButton::toggled, this, [this, index](bool on) {
+        if (on)
+            optThumb_Click(index);
+    });
+    connect(cell, &ThumbButton::doubleClicked, this, [this, index] { optThumb_DblClick(index); });
+    return cell;
+}
+
+// A cell with nothing in it: no picture, caption or tag, not selected and not shown.
+void frmMosaq::ClearCell(ThumbButton* cell)
+{
+    cell->setChecked(false);
+    cell->SetPicture(QImage());
+    cell->SetCaption(QString());
+    cell->SetTag(QString());
+    cell->hide();
+}
+
+bool frmMosaq::BuildSuperseded(unsigned generation) const
+{
+    return unloaded_ || generation != buildGeneration_;
+}
+
+void frmMosaq::SetBusyPointer(bool busy)
+{
+    if (busy == busyPointer_)
+        return;
+    busyPointer_ = busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+QString frmMosaq::FolderPath() const
+{
+    QString folder = filHidden->Path();
+    if (!folder.isEmpty() && !folder.endsWith(QDir::separator()))
+        folder += QDir::separator();
+    return folder;
+}
+
+QString frmMosaq::CellFilePath(int index) const
+{
+    return FolderPath() + optThumb(index)->Tag();
+}

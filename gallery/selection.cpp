@@ -1,0 +1,87 @@
+#include "gallery/navigation.h"
+#include "main_window/frmMosaq.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QWheelEvent>
+
+// The canvas follows the scroll bar; the viewport keeps the keyboard focus.
+void frmMosaq::vsbSlide_Change()
+{
+    picSlide->move(picSlide->x(), -vsbSlide->value());
+    picFrame->setFocus();
+}
+
+void frmMosaq::vsbSlide_Scroll()
+{
+    vsbSlide_Change();
+}
+
+void frmMosaq::optThumb_Click(int index)
+{
+    if (index < 0 || index >= optThumb.Count())
+        return;
+    sbrMain->SetPanelText(2, CellFilePath(index));
+    selectedIndex_ = index;
+}
+
+void frmMosaq::optThumb_DblClick(int /*index*/)
+{
+    tbrMain_ButtonClick(ToolbarButtonByKey(QStringLiteral("Edit")));
+}
+
+bool frmMosaq::GalleryHasFocus() const
+{
+    const QWidget* focus = focusWidget();
+    return focus != nullptr && focus != vsbSlide && (focus == picFrame || picFrame->isAncestorOf(focus));
+}
+
+// Arrow keys move the selection between cells and keep it in view; Enter selects.
+void frmMosaq::keyPressEvent(QKeyEvent* event)
+{
+    if (!GalleryHasFocus() || validCells_ == 0 || building_) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        tbrMain_ButtonClick(ToolbarButtonByKey(QStringLiteral("Edit")));
+        return;
+    }
+    const int cellWidth = std::max(1, optThumb(0)->width());
+    const int cellHeight = std::max(1, optThumb(0)->height());
+    const int columns = std::max(1, picSlide->width() / cellWidth);
+    const int rowsPerPage = picFrame->ScaleHeight() / cellHeight;
+    const int current = std::clamp(selectedIndex_, 0, validCells_ - 1);
+    const int target = GalleryKeyTarget(event->key(), current, columns, rowsPerPage, validCells_);
+    if (target < 0) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (target != selectedIndex_)
+        optThumb(target)->setChecked(true);
+    ScrollCellIntoView(target);
+    optThumb(target)->setFocus();
+}
+
+void frmMosaq::wheelEvent(QWheelEvent* event)
+{
+    const QPoint at = picFrame->mapFrom(this, event->position().toPoint());
+    if (picFrame->rect().contains(at) && vsbSlide->isEnabled()) {
+        QCoreApplication::sendEvent(vsbSlide, event);
+        return;
+    }
+    QWidget::wheelEvent(event);
+}
+
+void frmMosaq::ScrollCellIntoView(int index)
+{
+    const QRect cell = optThumb(index)->geometry();
+    const int viewportHeight = picFrame->ScaleHeight();
+    const int top = vsbSlide->value();
+    if (cell.top() < top)
+        vsbSlide->setValue(cell.top());
+    else if (cell.bottom() + 1 > top + viewportHeight)
+        vsbSlide->setValue(cell.bottom() + 1 - viewportHeight);
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QRect>
+#include <QSizeF>
+
+// Where a picture of `source` size lands in a thumbnail of `target` size: scaled down by
+// its larger side to fit within a one-pixel margin on every side (never enlarged), and
+// centred, any odd pixel of free space going to the right or bottom.
+QRect ThumbnailImageRect(QSizeF target, QSizeF source);

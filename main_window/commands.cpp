@@ -1,0 +1,43 @@
+#include "main_window/frmMosaq.h"
+
+#include "platform/clipboard.h"
+
+// The one entry for commands: the toolbar's buttons and the cells' double-click.
+void frmMosaq::tbrMain_ButtonClick(ToolbarButton* button)
+{
+    if (button == nullptr || unloaded_)
+        return;
+    const QString& key = button->Key();
+    if (key == QLatin1String("Browse")) {
+        OpenFolder(false);
+    } else if (key == QLatin1String("Edit")) {
+        SelectAndExit();
+    } else if (key == QLatin1String("Refresh")) {
+        LoadThumbnails();
+    } else if (key == QLatin1String("Exit")) {
+        close();
+        Q_EMIT ProgramEnded();
+    }
+}
+
+ToolbarButton* frmMosaq::ToolbarButtonByKey(const QString& key) const
+{
+    for (ToolbarButton* button : tbrMain->findChildren<ToolbarButton*>()) {
+        if (button->Key() == key)
+            return button;
+    }
+    return nullptr;
+}
+
+// Puts the selected image's full path on the clipboard and ends the program. Nothing
+// happens while no image is selected, and the window stays open when the clipboard does
+// not take the text.
+void frmMosaq::SelectAndExit()
+{
+    if (FolderPath().isEmpty() || selectedIndex_ < 0 || selectedIndex_ >= validCells_)
+        return;
+    if (!SetClipboardText(CellFilePath(selectedIndex_)))
+        return;
+    close();
+    Q_EMIT ProgramEnded();
+}

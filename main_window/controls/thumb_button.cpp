@@ -1,0 +1,170 @@
+#include "main_window/controls/thumb_button.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+
+
+namespace {
+
+constexpr int CaptionMargin = 2;
+
+} // namespace
+
+ThumbButton::ThumbButton(int index, QWidget* parent)
+    : QAbstractButton(parent)
+    , index_(index)
+{
+    setCheckable(true);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void ThumbButton::SetCaption(const QString& caption)
+{
+    caption_ = caption;
+    update();
+}
+
+void ThumbButton::SetTag(const QString& tag)
+{
+    tag_ = tag;
+    setAccessibleName(tag);
+}
+
+void ThumbButton::SetPicture(const QImage& picture)
+{
+    picture_ = picture;
+    update();
+}
+
+QSize ThumbButton::sizeHint() const
+{
+    return {80, 96};
+}
+
+void ThumbButton::nextCheckState()
+{
+    // Like a radio button: clicking the selected cell keeps it selected.
+    if (!isChecked())
+        setChecked(true);
+}
+
+void ThumbButton::keyPressEvent(QKeyEvent* event)
+{
+    // Moving between cells is the gallery's business, not a focus move between buttons.
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        event->ignore();
+        return;
+    default:
+        QAbstractButton::keyPressEvent(event);
+    }
+}
+
+void ThumbButton::paintEvent(QPaintEvent* /*event*/)
+{
+    QStylePainter painter(this);
+    QStyleOptionButton option;
+    option.initFrom(this);
+    option.features = QStyleOptionButton::None;
+    if (isChecked() || isDown())
+        option.state |= QStyle::State_Sunken | QStyle::State_On;
+    else
+        option.state |= QStyle::State_Raised;
+    painter.drawControl(QStyle::CE_PushButtonBevel, option);
+
+    const QRect inner = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+    const QFontMetrics metrics(font());
+    const QRect captionRect(inner.left(), inner.bottom() - metrics.height() - CaptionMargin + 1,
+                            inner.width(), metrics.height());
+    if (!picture_.isNull()) {
+        const QSizeF pictureSize = picture_.deviceIndependentSize();
+        const QRect pictureArea(inner.left(), inner.top(), inner.width(),
+                                captionRect.top() - inner.top());
+        const QPointF topLeft(pictureArea.left() + (pictureArea.width() - pictureSize.width()) / 2,
+                              pictureArea.top()
+                                  + (pictureArea.height() - pictureSize.height()) / 2);
+        painter.drawImage(QPointF(std::floor(topLeft.x()), std::floor(topLeft.y())), picture_);
+    }
+    painter.setPen(palette().color(QPalette::ButtonText));
+    painter.drawText(captionRect, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine,
+                     caption_);
+    if (hasFocus()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = inner;
+        painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+    }
+}
+
+void ThumbButton::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QAbstractButton::mouseDoubleClickEvent(event);
+        return;
+    }
+    // A double-click selects the cell before it acts, also when the single click that
+    // normally precedes it was never delivered.
+    setChecked(true);
+    Q_EMIT doubleClicked();
+}
+
+ThumbButtonArray::ThumbButtonArray(ThumbButton* first)
+{
+    Adopt(first);
+}
+
+ThumbButton* ThumbButtonArray::Load(int index)
+{
+    Q_ASSERT(index == Count());
+    const ThumbButton* first = cells_.front();
+    auto* cell = new ThumbButton(index, first->parentWidget());
+    cell->hide();
+    cell->setGeometry(first->geometry());
+    cell->setFont(first->font());
+    Adopt(cell);
+    return cell;
+}
+
+void ThumbButtonArray::Unload(int index)
+{
+    Q_ASSERT(index > 0 && index == Count() - 1);
+    if (index <= 0 || index != Count() - 1)
+        return;
+    ThumbButton* cell = cells_.back();
+    cells_.pop_back();
+    if (selected_ == cell)
+        selected_ = nullptr;
+    cell->disconnect();
+    cell->hide();
+    // The cell may be the one whose event handler is running right now (a double-click
+    // that ends the program unloads every cell), so it is deleted once that has returned.
+    cell->deleteLater();
+}
+
+void ThumbButtonArray::Adopt(ThumbButton* cell)
+{
+    cells_.push_back(cell);
+    // One selected cell at a time; connected first, so that every other handler of the
+    // cell's toggle already sees the new selection.
+    QObject::connect(cell, &QAbstractButton::toggled, cell, [this, cell](bool on) {
+        if (on) {
+            ThumbButton* previous = selected_;
+            selected_ = cell;
+            if (previous != nullptr && previous != cell)
+                previous->setChecked(false);
+        } else if (selected_ == cell) {
+            selected_ = nullptr;
+        }
+    });
+    if (cell->isChecked())
+        selected_ = cell;
+}

@@ -1,0 +1,62 @@
+#include "main_window/frmMosaq.h"
+#include "main_window/grid_layout.h"
+
+#include <QWindow>
+
+namespace {
+
+constexpr QSize MinimumOuterSize(346, 378);
+
+} // namespace
+
+// Keeps the window at its minimum size, docks the gallery between toolbar and status
+// bar, flows the cells into as many columns as fit, and scrolls back to the top.
+void frmMosaq::Form_Resize()
+{
+    if (isMinimized() || unloaded_)
+        return;
+
+    // The frame around the client area, so that the minimum applies to the outer size.
+    const QSize frameExtra = frameGeometry().size() - size();
+    // Tells the window manager where to stop a drag; the checks below still correct any
+    // size that reaches the window. QWidget::setMinimumSize would clamp every resize
+    // before these checks could see it.
+    if (QWindow* window = windowHandle())
+        window->setMinimumSize(MinimumOuterSize - frameExtra);
+    if (frameGeometry().width() < MinimumOuterSize.width()) {
+        resize(MinimumOuterSize.width() - frameExtra.width(), height());
+        return; // the resize notification runs the layout again
+    }
+    if (frameGeometry().height() < MinimumOuterSize.height()) {
+        resize(width(), MinimumOuterSize.height() - frameExtra.height());
+        return;
+    }
+
+    const int toolbarHeight = tbrMain->height();
+    picFrame->setGeometry(0, toolbarHeight, width(),
+                          height() - toolbarHeight - sbrMain->height());
+
+    const int viewportWidth = picFrame->ScaleWidth();
+    const int viewportHeight = picFrame->ScaleHeight();
+    const int scrollBarWidth = vsbSlide->width();
+    vsbSlide->setGeometry(viewportWidth - scrollBarWidth, 0, scrollBarWidth, viewportHeight);
+
+    const auto cellWidth = static_cast<float>(optThumb(0)->width());
+    const auto cellHeight = static_cast<float>(optThumb(0)->height());
+    const int columns = GridColumns(static_cast<float>(viewportWidth),
+                                    static_cast<float>(scrollBarWidth), cellWidth);
+    const int count = optThumb.Count();
+    for (int i = 0; i < count; ++i)
+        optThumb(i)->move(GridCellPosition(i, columns, cellWidth, cellHeight));
+    picSlide->resize(GridCanvasSize(count, columns, cellWidth, cellHeight));
+
+    vsbSlide->setValue(0);
+    const ScrollRange range = GridScrollRange(static_cast<float>(picSlide->height()),
+                                              static_cast<float>(viewportHeight), cellHeight);
+    vsbSlide->setMaximum(range.maximum);
+    vsbSlide->setEnabled(range.enabled);
+    if (range.enabled) {
+        vsbSlide->setSingleStep(range.smallChange);
+        vsbSlide->setPageStep(range.largeChange);
+    }
+}

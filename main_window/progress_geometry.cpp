@@ -1,0 +1,20 @@
+#include "main_window/progress_geometry.h"
+
+#include "platform/rounding.h"
+
+QRect ProgressFrameRect(const QRect& statusBar, const QRect& panel)
+{
+    return {statusBar.left() + panel.left(), statusBar.top() + 1, panel.width(),
+            statusBar.height() - 1};
+}
+
+int ProgressFillWidth(int percent, int innerWidth)
+{
+    const auto width = static_cast<float>(percent / 100.0 * innerWidth);
+    return RoundToInt(width);
+}
+
+int ProgressTextTop(int innerHeight, int textHeight)
+{
+    return RoundToInt((innerHeight - textHeight) / 2.0);
+}
