@@ -1,0 +1,65 @@
+#include "gallery/caption.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Every character is 5 pixels wide, "..." 9 pixels; an emoji (a surrogate pair) 10.
+int FixedWidth(const QString& text)
+{
+    if (text == QLatin1String("..."))
+        return 9;
+    int width = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i).isHighSurrogate())
+            continue;
+        width += text.at(i).isLowSurrogate() ? 10 : 5;
+    }
+    return width;
+}
+
+} // namespace
+
+TEST(Caption, NamesFitWithinTheCellWidthLessFifteen)
+{
+    struct Case
+    {
+        const char* name;
+        float cellWidth;
+        const char* caption;
+    };
+    const Case cases[] = {
+        {"abcdefghijklm", 80, "abcdefghijklm"},   // 65 pixels: exactly the budget, kept
+        {"abcdefghijklmn", 80, "abcdefghijk..."}, // 70 > 65: cut to 56 pixels, then "..."
+        {"short.jpg", 80, "short.jpg"},
+        {"", 80, ""},
+        {"abc", 20, "..."},                       // budget 5 - 9 < 0: nothing fits
+        {"abcdefghijklm", 80.5F, "abcdefghijklm"}, // 65.5 -> 66 (even), fits
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ShortenCaption(QString::fromUtf8(c.name), c.cellWidth, FixedWidth),
+                  QString::fromUtf8(c.caption))
+            << c.name;
+}
+
+TEST(Caption, CuttingNeverSplitsACharacter)
+{
+    // "abcdefghij" is 50 pixels; the emoji would end at 60 > 56 and must go whole.
+    const QString name = QStringLiteral("abcdefghij") + QString::fromUtf8("\U0001F600") +
+                         QStringLiteral("xyz");
+    const QString caption = ShortenCaption(name, 80, FixedWidth);
+    EXPECT_EQ(caption, QStringLiteral("abcdefghij..."));
+    for (const QChar c : caption)
+        EXPECT_FALSE(c.isSurrogate());
+}
+
+TEST(Caption, ProgressPercentRoundsHalvesToEven)
+{
+    EXPECT_EQ(BuildProgressPercent(0, 100), 1);
+    EXPECT_EQ(BuildProgressPercent(99, 100), 100);
+    EXPECT_EQ(BuildProgressPercent(0, 8), 12);  // 12.5
+    EXPECT_EQ(BuildProgressPercent(2, 8), 38);  // 37.5
+    EXPECT_EQ(BuildProgressPercent(4, 8), 62);  // 62.5
+    EXPECT_EQ(BuildProgressPercent(0, 3), 33);
+    EXPECT_EQ(BuildProgressPercent(99999, 100000), 100);
+}

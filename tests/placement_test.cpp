@@ -1,0 +1,96 @@
+#include "main_window/placement.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+TEST(Placement, LeadingNumberReadsSignDigitsDecimalsAndExponent)
+{
+    struct Case
+    {
+        const char* piece;
+        std::optional<double> value;
+    };
+    const Case cases[] = {
+        {"100", 100},     {" 100 ", 100},   {"-15", -15},      {"+7", 7},     {"2.5", 2.5},
+        {"1e3", 1000},    {"1.5E-1", 0.15}, {"12abc", 12},     {"3.", 3},     {".5", 0.5},
+        {"1e", 1},        {"1e+", 1},       {" ", std::nullopt}, {"abc", std::nullopt},
+        {"-", std::nullopt}, {".", std::nullopt}, {"1,5", 1},   {"٣", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const std::optional<double> value = LeadingNumber(QString::fromUtf8(c.piece));
+        ASSERT_EQ(value.has_value(), c.value.has_value()) << c.piece;
+        if (value) {
+            EXPECT_DOUBLE_EQ(*value, *c.value) << c.piece;
+        }
+    }
+}
+
+TEST(Placement, StoredPositionPiecesApplyOverTheCurrentPlacement)
+{
+    const std::array<std::int32_t, 4> current = {1000, 2000, 3000, 4000};
+    struct Case
+    {
+        const char* text;
+        std::array<std::int32_t, 4> result;
+    };
+    const Case cases[] = {
+        {"", {1000, 2000, 3000, 4000}},
+        {"100, 200", {100, 200, 3000, 4000}},
+        {"100,200,300,400", {100, 2000, 3000, 4000}}, // no blank after the commas: one piece
+        {"1, 2, 3, 4, 5", {1, 2, 3, 4}},
+        {" 7 ,  8", {7, 8, 3000, 4000}},             // blanks around a number are dropped
+        {"2.5, 3.5, -2.5, 0.5", {2, 4, -2, 0}},
+        {", , 50", {1000, 2000, 50, 4000}},
+        {"x, 10", {0, 10, 3000, 4000}},
+        {" , 10", {0, 10, 3000, 4000}},              // a blank is not an empty piece
+    };
+    for (const Case& c : cases) {
+        const std::optional<StoredPlacement> stored =
+            ParseWindowPosition(QString::fromLatin1(c.text));
+        ASSERT_TRUE(stored.has_value()) << c.text;
+        EXPECT_EQ(ApplyPlacement(*stored, current), c.result) << c.text;
+    }
+}
+
+TEST(Placement, NumbersBeyond32BitsDiscardTheWholePosition)
+{
+    EXPECT_FALSE(ParseWindowPosition(QStringLiteral("1, 2, 3e10, 4")));
+    EXPECT_FALSE(ParseWindowPosition(QStringLiteral("2147483647.5")));
+    EXPECT_TRUE(ParseWindowPosition(QStringLiteral("2147483647, -2147483648")));
+}
+
+TEST(Placement, MaximizedReadsBooleansAndNumbers)
+{
+    struct Case
+    {
+        const char* text;
+        std::optional<bool> value;
+    };
+    const Case cases[] = {
+        {"True", true},   {"TRUE", true},   {"false", false}, {"False", false},
+        {"1", true},      {"0", false},     {"-1", true},     {" 0.0 ", false},
+        {"yes", std::nullopt}, {"", std::nullopt}, {"1x", std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ParseBoolean(QString::fromLatin1(c.text)), c.value) << c.text;
+}
+
+TEST(Placement, SinglesFormatWithSevenSignificantDigits)
+{
+    EXPECT_EQ(FormatSingle(4320), QStringLiteral("4320"));
+    EXPECT_EQ(FormatSingle(-150), QStringLiteral("-150"));
+    EXPECT_EQ(FormatSingle(0), QStringLiteral("0"));
+    EXPECT_EQ(FormatSingle(1234.5F), QStringLiteral("1234.5"));
+    EXPECT_EQ(FormatSingle(1.0F / 3.0F), QStringLiteral("0.3333333"));
+    EXPECT_EQ(FormatWindowPosition({1500, -45, 5190, 5670}),
+              QStringLiteral("1500, -45, 5190, 5670"));
+}
+
+TEST(Placement, WrittenPositionReadsBackUnchanged)
+{
+    const std::array<float, 4> twips = {-1200, 0, 5190, 5670};
+    const std::optional<StoredPlacement> stored = ParseWindowPosition(FormatWindowPosition(twips));
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(ApplyPlacement(*stored, {}), (std::array<std::int32_t, 4>{-1200, 0, 5190, 5670}));
+}
