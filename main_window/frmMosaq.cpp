@@ -36,10 +36,11 @@ constexpr ToolbarButtonSpec ToolbarButtons[] = {
     {"Exit", "E&xit", "Exit Program", ":/icons/exit.svg", ":/icons/exit-hover.svg"},
 };
 
-PictureBox* NewPictureBox(QWidget* container, QRect geometry, OleColor back, OleColor fore,
-                          PictureBox::Border border = PictureBox::Border::None)
+PictureBox* NewPictureBox(const char* name, QWidget* container, QRect geometry, OleColor back,
+                          OleColor fore, PictureBox::Border border = PictureBox::Border::None)
 {
     auto* box = new PictureBox(container);
+    box->setObjectName(QLatin1String(name));
     box->SetBorder(border);
     box->SetBackColor(back);
     box->SetForeColor(fore);
@@ -85,17 +86,18 @@ frmMosaq::~frmMosaq() = default;
 void frmMosaq::CreateControls()
 {
     using Border = PictureBox::Border;
-    picProgress = NewPictureBox(this, {215, 179, 60, 18}, SystemColor::ButtonFace,
+    picProgress = NewPictureBox("picProgress", this, {215, 179, 60, 18}, SystemColor::ButtonFace,
                                 SystemColor::ButtonText, Border::Sunken3D);
-    picProgressSlide = NewPictureBox(picProgress->Client(), {0, 0, 17, 14},
+    picProgressSlide = NewPictureBox("picProgressSlide", picProgress->Client(), {0, 0, 17, 14},
                                      SystemColor::Highlight, SystemColor::WindowText);
     CreateStatusBar();
 
-    picThumb = NewPictureBox(this, {145, 133, 64, 64}, SystemColor::Window, SystemColor::WindowText);
+    picThumb = NewPictureBox("picThumb", this, {145, 133, 64, 64}, SystemColor::Window, SystemColor::WindowText);
     picThumb->SetAutoSize(true);
     picThumb->hide();
 
     filHidden = new FileListBox(this);
+    filHidden->setObjectName(QStringLiteral("filHidden"));
     filHidden->setGeometry(215, 142, 61, 32);
     filHidden->SetPattern(ImagePattern);
     filHidden->hide();
@@ -103,17 +105,18 @@ void frmMosaq::CreateControls()
 
     CreateToolbar();
 
-    picLoad = NewPictureBox(this, {145, 51, 80, 80}, SystemColor::Window, SystemColor::WindowText);
+    picLoad = NewPictureBox("picLoad", this, {145, 51, 80, 80}, SystemColor::Window, SystemColor::WindowText);
     picLoad->SetAutoSize(true);
     picLoad->hide();
 
-    picFrame = NewPictureBox(this, {3, 52, 135, 144}, SystemColor::ButtonFace,
+    picFrame = NewPictureBox("picFrame", this, {3, 52, 135, 144}, SystemColor::ButtonFace,
                              SystemColor::ButtonText, Border::Sunken3D);
     picFrame->setFocusPolicy(Qt::StrongFocus);
-    picSlide = NewPictureBox(picFrame->Client(), {6, 6, 104, 113}, SystemColor::Window,
+    picSlide = NewPictureBox("picSlide", picFrame->Client(), {6, 6, 104, 113}, SystemColor::Window,
                              SystemColor::WindowText);
 
     ThumbButton* first = optThumb(0);
+    first->setObjectName(QStringLiteral("optThumb"));
     first->setParent(picSlide->Client());
     first->setGeometry(4, 4, 80, 96);
     connect(first, &QAbstractButton::toggled, this, [this](bool on) {
@@ -123,6 +126,7 @@ void frmMosaq::CreateControls()
     connect(first, &ThumbButton::doubleClicked, this, [this] { optThumb_DblClick(0); });
 
     vsbSlide = new QScrollBar(Qt::Vertical, picFrame->Client());
+    vsbSlide->setObjectName(QStringLiteral("vsbSlide"));
     vsbSlide->setGeometry(117, 0, 14, 140);
     vsbSlide->setRange(0, 32767);
     vsbSlide->setSingleStep(1);
@@ -148,6 +152,7 @@ void frmMosaq::CreateToolbar()
     }
 
     tbrMain = new QToolBar(this);
+    tbrMain->setObjectName(QStringLiteral("tbrMain"));
     tbrMain->setGeometry(0, 0, DesignClientSize.width(), 38);
     tbrMain->setMovable(false);
     tbrMain->setFloatable(false);
@@ -161,6 +166,7 @@ void frmMosaq::CreateToolbar()
         QIcon icon;
         icon.addFile(imlTools.File(key), ToolbarImageSize, QIcon::Normal);
         icon.addFile(imlToolsHover.File(key), ToolbarImageSize, QIcon::Active);
+        button->setObjectName(key);
         button->setIcon(icon);
         button->setIconSize(ToolbarImageSize);
         button->setFixedSize(ToolbarButtonSize);
@@ -168,10 +174,11 @@ void frmMosaq::CreateToolbar()
         tbrMain->addWidget(button);
     }
 
-    picCount = NewPictureBox(tbrMain, {240, 9, 121, 19}, SystemColor::ButtonFace,
+    picCount = NewPictureBox("picCount", tbrMain, {240, 9, 121, 19}, SystemColor::ButtonFace,
                              SystemColor::WindowText);
     picCount->setFocusPolicy(Qt::NoFocus);
     lblCount = new QLabel(picCount->Client());
+    lblCount->setObjectName(QStringLiteral("lblCount"));
     lblCount->move(0, 3);
     SetCountCaption(QStringLiteral("lblCount"));
 }
@@ -179,6 +186,7 @@ void frmMosaq::CreateToolbar()
 void frmMosaq::CreateStatusBar()
 {
     sbrMain = new StatusBar(this);
+    sbrMain->setObjectName(QStringLiteral("sbrMain"));
     sbrMain->setGeometry(0, 207, DesignClientSize.width(), 21);
     sbrMain->AddPanel(20, 20, QIcon(QStringLiteral(":/icons/browse.svg")));
     sbrMain->AddPanel(248, 96);

@@ -73,6 +73,7 @@ public:
 
     int SelectedIndex() const { return selectedIndex_; }
     bool IsBuilding() const { return building_; }
+    bool HasActivated() const { return activated_; }
     bool IsUnloaded() const { return unloaded_; }
 
 Q_SIGNALS:
