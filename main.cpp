@@ -1,4 +1,5 @@
 #include "main_window/frmMosaq.h"
+#include "platform/clipboard.h"
 
 #include <QApplication>
 
@@ -6,8 +7,16 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessellon"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("tessellon"));
 
-    frmMosaq window;
-    window.show();
-    return QApplication::exec();
+    int status = 0;
+    {
+        frmMosaq window;
+        QObject::connect(&window, &frmMosaq::ProgramEnded, &app, &QCoreApplication::quit);
+        window.show();
+        status = QApplication::exec();
+    }
+    // The chosen path must outlive the program on platforms whose clipboard does not.
+    KeepClipboardAfterExit();
+    return status;
 }
