@@ -182,6 +182,13 @@ std::vector<ProfileCase> ProfileCases()
          u"Last Path"_s,
          {},
          u"/home/zoë/Bilder"_s},
+        {"a byte order mark inside a line is text",
+         Bytes("[Main]\r\nk=\xEF\xBB\xBFx\r\n"),
+         Op::Read,
+         u"Main"_s,
+         u"k"_s,
+         {},
+         u"\uFEFFx"_s},
         {"bytes that are not UTF-8 read as Latin-1",
          Bytes("[Main]\r\nk=M\xFCller\r\n"),
          Op::Read,
@@ -205,6 +212,13 @@ std::vector<ProfileCase> ProfileCases()
          u"k"_s,
          {},
          cutValue},
+        {"a cut never splits a character",
+         "[Main]\r\nk=" + longValue.first(2046) + "\xF0\x9F\x98\x80",
+         Op::Read,
+         u"Main"_s,
+         u"k"_s,
+         {},
+         cutValue.first(2046)},
         {"a long default is cut", std::nullopt, Op::Read, u"Main"_s, u"k"_s,
          QString::fromLatin1(longValue), cutValue},
 
@@ -364,10 +378,10 @@ TEST(SettingsStore, AFailedWriteLeavesTheOldFileAsItWas)
     const QByteArray old = "; mine\r\n[Main]\r\nLast Path=/old\r\n";
     struct FaultCase
     {
-        const char* what;
-        bool fileExists;
+        const char* what = nullptr;
+        bool fileExists = false;
         SettingsWriteFaults faults;
-        int result;
+        int result = 0;
     };
     const FaultCase cases[] = {
         {"disk full in the temporary", true, {.bytesUntilFull = 10}, 0},
