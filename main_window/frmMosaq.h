@@ -96,6 +96,7 @@ private:
     void CreateStatusBar();
     void SetTabOrder();
     void DockBars();
+    void ResizeAndLayOut(QSize size);
     void SetCountCaption(const QString& caption);
     QString ReadSetting(const QString& key, const QString& defaultValue = QString()) const;
     void WriteSetting(const QString& key, const QString& value) const;

@@ -24,11 +24,11 @@ void frmMosaq::Form_Resize()
     if (QWindow* window = windowHandle())
         window->setMinimumSize(MinimumOuterSize - frameExtra);
     if (frameGeometry().width() < MinimumOuterSize.width()) {
-        resize(MinimumOuterSize.width() - frameExtra.width(), height());
-        return; // the resize notification runs the layout again
+        ResizeAndLayOut(QSize(MinimumOuterSize.width() - frameExtra.width(), height()));
+        return;
     }
     if (frameGeometry().height() < MinimumOuterSize.height()) {
-        resize(width(), MinimumOuterSize.height() - frameExtra.height());
+        ResizeAndLayOut(QSize(width(), MinimumOuterSize.height() - frameExtra.height()));
         return;
     }
 
@@ -58,5 +58,17 @@ void frmMosaq::Form_Resize()
     if (range.enabled) {
         vsbSlide->setSingleStep(range.smallChange);
         vsbSlide->setPageStep(range.largeChange);
+    }
+}
+
+// A visible window reports its new size later, and that resize notification lays it out.
+// A window that is still being shown takes the size at once and raises no notification:
+// it is laid out here.
+void frmMosaq::ResizeAndLayOut(QSize size)
+{
+    resize(size);
+    if (this->size() == size) {
+        DockBars();
+        Form_Resize();
     }
 }

@@ -174,6 +174,8 @@ TEST_F(LayoutTest, TooSmallSizesAreCorrectedWidthThenHeight)
 {
     WriteSettingsText("[Main]\r\nLast Path=/nonexistent-folder-of-tessellon\r\n");
     const std::unique_ptr<frmMosaq> window = ShowWindow();
+    // Outer sizes; the window is resized through its inner size.
+    const QSize frame = window->frameGeometry().size() - window->size();
     struct Case
     {
         QSize requested;
@@ -187,13 +189,14 @@ TEST_F(LayoutTest, TooSmallSizesAreCorrectedWidthThenHeight)
         {{347, 379}, {347, 379}},
     };
     for (const Case& c : cases) {
-        window->resize(c.requested);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return window->size() == c.result; }))
+        window->resize(c.requested - frame);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window->frameGeometry().size() == c.result; }))
             << c.requested.width() << "x" << c.requested.height() << " gave "
-            << window->width() << "x" << window->height();
+            << window->frameGeometry().width() << "x" << window->frameGeometry().height();
         // The layout that ran last saw the corrected size.
-        EXPECT_EQ(window->picFrame->width(), c.result.width());
-        EXPECT_EQ(window->sbrMain->y() + window->sbrMain->height(), c.result.height());
+        EXPECT_EQ(window->picFrame->width(), c.result.width() - frame.width());
+        EXPECT_EQ(window->sbrMain->y() + window->sbrMain->height(),
+                  c.result.height() - frame.height());
     }
 }
 
