@@ -45,7 +45,8 @@ QString KeeperPath()
 bool ClipboardManagerRuns()
 {
     auto* x11App = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11App && x11::SelectionOwner(x11App->connection(), "CLIPBOARD_MANAGER") != x11::kNoWindow;
+    return x11App &&
+           x11::SelectionOwner(x11App->connection(), "CLIPBOARD_MANAGER") != x11::kNoWindow;
 }
 
 const char* Describe(HandOverResult result)
@@ -66,14 +67,14 @@ const char* Describe(HandOverResult result)
 void HandOver(const QString& program, const std::vector<std::string>& arguments,
               const QString& text, ReadySignal signal)
 {
-    const HandOverResult result = HandOverToProcess(QFile::encodeName(program).toStdString(),
-                                                    arguments, text.toUtf8().toStdString(),
-                                                    signal, kHandOverTimeout);
+    const HandOverResult result =
+        HandOverToProcess(QFile::encodeName(program).toStdString(), arguments,
+                          text.toUtf8().toStdString(), signal, kHandOverTimeout);
     if (result == HandOverResult::Ready)
         qCDebug(lcClipboard) << program << Describe(result);
     else
-        qCWarning(lcClipboard).nospace() << program << ' ' << Describe(result)
-                                         << "; the clipboard text ends with the program";
+        qCWarning(lcClipboard).nospace()
+            << program << ' ' << Describe(result) << "; the clipboard text ends with the program";
 }
 
 // X11 selections live only as long as their owner. A clipboard manager, where one runs,

@@ -9,6 +9,10 @@
 
 #include "platform/x11_text_selection.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -16,16 +20,12 @@
 #include <cstring>
 #include <string>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
-
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 // Paths are short; this only bounds what a misbehaving caller can make us hold.
-constexpr std::size_t kMaxTextBytes = 64 * 1024 * 1024;
+constexpr std::size_t kMaxTextBytes = std::size_t{64} * 1024 * 1024;
 // How long a lost selection still finishes the INCR transfers that were under way.
 constexpr auto kTransferGrace = std::chrono::seconds(10);
 constexpr std::string_view kReadyLine = "ready\n";

@@ -1,5 +1,12 @@
 #include "platform/handover_process.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -7,13 +14,6 @@
 #include <optional>
 #include <thread>
 #include <utility>
-
-#include <fcntl.h>
-#include <poll.h>
-#include <pthread.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -142,7 +142,7 @@ HandOverResult AwaitReadyLine(int fd, Clock::time_point deadline)
         const auto lineEnd = received.find('\n');
         if (lineEnd != std::string::npos)
             return received.compare(0, lineEnd, kReadyLine) == 0 ? HandOverResult::Ready
-                                                                  : HandOverResult::Failed;
+                                                                 : HandOverResult::Failed;
         if (received.size() > kMaxLineBytes)
             return HandOverResult::Failed;
         pollfd descriptor{fd, POLLIN, 0};
@@ -206,8 +206,8 @@ public:
         posix_spawnattr_setsigmask(&attributes_, &noSignals);
         sigset_t defaults;
         sigemptyset(&defaults);
-        for (const int signal : {SIGPIPE, SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGCHLD, SIGUSR1,
-                                 SIGUSR2, SIGALRM})
+        for (const int signal :
+             {SIGPIPE, SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGCHLD, SIGUSR1, SIGUSR2, SIGALRM})
             sigaddset(&defaults, signal);
         posix_spawnattr_setsigdefault(&attributes_, &defaults);
     }
@@ -268,8 +268,8 @@ HandOverResult HandOverToProcess(const std::string& program,
     const WriteResult written = WriteInput(inputPipe->write.Get(), input, deadline);
     inputPipe->write.Reset();
 
-    HandOverResult result = written == WriteResult::TimedOut ? HandOverResult::TimedOut
-                                                             : HandOverResult::Failed;
+    HandOverResult result =
+        written == WriteResult::TimedOut ? HandOverResult::TimedOut : HandOverResult::Failed;
     if (signal == ReadySignal::ReadyLine) {
         if (written == WriteResult::Written)
             result = AwaitReadyLine(outputPipe->read.Get(), deadline);

@@ -20,8 +20,8 @@ std::vector<xcb_atom_t> InternAtoms(xcb_connection_t* connection,
     std::vector<xcb_intern_atom_cookie_t> cookies;
     cookies.reserve(names.size());
     for (const std::string_view name : names)
-        cookies.push_back(xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()),
-                                          name.data()));
+        cookies.push_back(
+            xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()), name.data()));
     std::vector<xcb_atom_t> atoms;
     atoms.reserve(names.size());
     for (const xcb_intern_atom_cookie_t cookie : cookies) {
@@ -98,8 +98,8 @@ xcb_window_t CreateSelectionWindow(xcb_connection_t* connection, xcb_window_t ro
 std::optional<xcb_timestamp_t> ServerTime(xcb_connection_t* connection, xcb_window_t window,
                                           std::vector<Event>& deferred)
 {
-    xcb_change_property(connection, XCB_PROP_MODE_APPEND, window, XCB_ATOM_WM_NAME,
-                        XCB_ATOM_STRING, 8, 0, nullptr);
+    xcb_change_property(connection, XCB_PROP_MODE_APPEND, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING,
+                        8, 0, nullptr);
     xcb_flush(connection);
     while (Event event{xcb_wait_for_event(connection)}) {
         if (EventType(*event) == XCB_PROPERTY_NOTIFY) {
@@ -143,8 +143,8 @@ TextSelectionOwner::TextSelectionOwner(xcb_connection_t* connection, xcb_window_
     , chunkBytes_(ChunkBytesFor(connection))
 {
     const std::vector<xcb_atom_t> atoms =
-        InternAtoms(connection, {"TARGETS", "TIMESTAMP", "UTF8_STRING",
-                                 "text/plain;charset=utf-8", "TEXT", "text/plain", "INCR"});
+        InternAtoms(connection, {"TARGETS", "TIMESTAMP", "UTF8_STRING", "text/plain;charset=utf-8",
+                                 "TEXT", "text/plain", "INCR"});
     targets_ = atoms[0];
     timestamp_ = atoms[1];
     utf8String_ = atoms[2];
@@ -204,8 +204,7 @@ bool TextSelectionOwner::OnSelectionRequest(const xcb_selection_request_event_t&
     if (request.owner != window_ || request.selection != selection_)
         return false;
     // Requestors from before the convention of naming a property get the target as property.
-    const xcb_atom_t property = request.property != kNoAtom ? request.property
-                                                                  : request.target;
+    const xcb_atom_t property = request.property != kNoAtom ? request.property : request.target;
     const bool inTime = request.time == XCB_CURRENT_TIME || !IsBefore(request.time, acquiredAt_);
     const bool converted = owns_ && inTime && Convert(request.requestor, request.target, property);
     Notify(request, converted ? property : kNoAtom);
@@ -234,8 +233,9 @@ bool TextSelectionOwner::OnPropertyNotify(const xcb_property_notify_event_t& not
 
 bool TextSelectionOwner::OnDestroyNotify(const xcb_destroy_notify_event_t& notify)
 {
-    const bool concernsTransfer = std::any_of(transfers_.begin(), transfers_.end(),
-                                              [&](const auto& t) { return t.requestor == notify.window; });
+    const bool concernsTransfer =
+        std::any_of(transfers_.begin(), transfers_.end(),
+                    [&](const auto& t) { return t.requestor == notify.window; });
     if (!concernsTransfer)
         return false;
     std::erase_if(transfers_, [&](const auto& t) { return t.requestor == notify.window; });
@@ -246,9 +246,8 @@ bool TextSelectionOwner::Convert(xcb_window_t requestor, xcb_atom_t target, xcb_
 {
     if (target == targets_) {
         const std::vector<xcb_atom_t> targets = Targets();
-        xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, requestor, property,
-                            XCB_ATOM_ATOM, 32, static_cast<std::uint32_t>(targets.size()),
-                            targets.data());
+        xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, requestor, property, XCB_ATOM_ATOM,
+                            32, static_cast<std::uint32_t>(targets.size()), targets.data());
         return true;
     }
     if (target == timestamp_) {
@@ -277,8 +276,9 @@ bool TextSelectionOwner::SendText(xcb_window_t requestor, xcb_atom_t property, x
         return true;
     }
     // A second request into the same property restarts that transfer.
-    std::erase_if(transfers_,
-                  [&](const auto& t) { return t.requestor == requestor && t.property == property; });
+    std::erase_if(transfers_, [&](const auto& t) {
+        return t.requestor == requestor && t.property == property;
+    });
     if (requestor != window_) {
         const std::uint32_t eventMask =
             XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
@@ -307,18 +307,19 @@ void TextSelectionOwner::SendNextChunk(Transfer& transfer)
 
 void TextSelectionOwner::FinishTransfer(xcb_window_t requestor, xcb_atom_t property)
 {
-    std::erase_if(transfers_,
-                  [&](const auto& t) { return t.requestor == requestor && t.property == property; });
-    const bool moreToRequestor = std::any_of(transfers_.begin(), transfers_.end(),
-                                             [&](const auto& t) { return t.requestor == requestor; });
+    std::erase_if(transfers_, [&](const auto& t) {
+        return t.requestor == requestor && t.property == property;
+    });
+    const bool moreToRequestor =
+        std::any_of(transfers_.begin(), transfers_.end(),
+                    [&](const auto& t) { return t.requestor == requestor; });
     if (requestor != window_ && !moreToRequestor) {
         const std::uint32_t noEvents = XCB_EVENT_MASK_NO_EVENT;
         xcb_change_window_attributes(connection_, requestor, XCB_CW_EVENT_MASK, &noEvents);
     }
 }
 
-void TextSelectionOwner::Notify(const xcb_selection_request_event_t& request,
-                                xcb_atom_t property)
+void TextSelectionOwner::Notify(const xcb_selection_request_event_t& request, xcb_atom_t property)
 {
     xcb_selection_notify_event_t notify{};
     notify.response_type = XCB_SELECTION_NOTIFY;

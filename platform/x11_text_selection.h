@@ -5,8 +5,8 @@
 
 #include <xcb/xcb.h>
 
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -70,7 +70,7 @@ std::optional<std::string> Utf8ToLatin1(std::string_view utf8);
 class TextSelectionOwner
 {
 public:
-    static constexpr std::size_t kMaxChunkBytes = 256 * 1024;
+    static constexpr std::size_t kMaxChunkBytes = std::size_t{256} * 1024;
 
     TextSelectionOwner(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t selection,
                        std::string utf8Text);

@@ -1,5 +1,9 @@
+#include "platform/clipboard.h"
 #include "platform/handover_process.h"
 #include "platform/x11_text_selection.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
 
 #include <gtest/gtest.h>
 
@@ -49,7 +53,7 @@ void PrintTo(const HandOverCase& c, std::ostream* out)
     *out << c.name;
 }
 
-const std::string kMebibyte(1024 * 1024, 'x');
+const std::string kMebibyte(std::size_t{1024} * 1024, 'x');
 constexpr auto kTimeout = 1500ms;
 
 class HandOverToShell : public ::testing::TestWithParam<HandOverCase>
@@ -69,33 +73,34 @@ TEST_P(HandOverToShell, ReportsWhatTheHelperDid)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, HandOverToShell,
-    ::testing::Values(
-        HandOverCase{"ReadyAfterReadingTheInput",
-                     R"(read -r line; [ "$line" = "/home/a.jpg" ] && echo ready)",
-                     "/home/a.jpg\n", ReadySignal::ReadyLine, HandOverResult::Ready},
-        HandOverCase{"WrongInputGetsNoReady",
-                     R"(read -r line; [ "$line" = "/home/a.jpg" ] && echo ready)", "/home/b\n",
-                     ReadySignal::ReadyLine, HandOverResult::Failed},
-        HandOverCase{"AnotherLineIsNoReady", "cat >/dev/null; echo ready-ish", "x",
-                     ReadySignal::ReadyLine, HandOverResult::Failed},
-        HandOverCase{"LargeInputArrivesWhole", R"(n=$(wc -c); [ "$n" -eq 1048576 ] && echo ready)",
-                     kMebibyte, ReadySignal::ReadyLine, HandOverResult::Ready},
-        HandOverCase{"ReadyFromADetachedChild", "cat >/dev/null; (sleep 0.2; echo ready) & exit 0",
-                     "x", ReadySignal::ReadyLine, HandOverResult::Ready},
-        HandOverCase{"HelperIgnoringItsInput", "exit 0", kMebibyte, ReadySignal::ReadyLine,
-                     HandOverResult::Failed},
-        HandOverCase{"SilentHelperTimesOut", "cat >/dev/null; exec sleep 30", "x",
-                     ReadySignal::ReadyLine, HandOverResult::TimedOut},
-        HandOverCase{"HelperNotReadingTimesOut", "exec sleep 30", kMebibyte,
-                     ReadySignal::ReadyLine, HandOverResult::TimedOut},
-        HandOverCase{"ExitZeroIsReady", "cat >/dev/null", "x", ReadySignal::SuccessfulExit,
-                     HandOverResult::Ready},
-        HandOverCase{"ExitNonZeroFails", "cat >/dev/null; exit 3", "x",
-                     ReadySignal::SuccessfulExit, HandOverResult::Failed},
-        HandOverCase{"ExitZeroWithoutReadingFails", "exit 0", kMebibyte,
-                     ReadySignal::SuccessfulExit, HandOverResult::Failed},
-        HandOverCase{"HangingHelperTimesOut", "exec sleep 30", "x", ReadySignal::SuccessfulExit,
-                     HandOverResult::TimedOut}),
+    ::testing::Values(HandOverCase{"ReadyAfterReadingTheInput",
+                                   R"(read -r line; [ "$line" = "/home/a.jpg" ] && echo ready)",
+                                   "/home/a.jpg\n", ReadySignal::ReadyLine, HandOverResult::Ready},
+                      HandOverCase{"WrongInputGetsNoReady",
+                                   R"(read -r line; [ "$line" = "/home/a.jpg" ] && echo ready)",
+                                   "/home/b\n", ReadySignal::ReadyLine, HandOverResult::Failed},
+                      HandOverCase{"AnotherLineIsNoReady", "cat >/dev/null; echo ready-ish", "x",
+                                   ReadySignal::ReadyLine, HandOverResult::Failed},
+                      HandOverCase{"LargeInputArrivesWhole",
+                                   R"(n=$(wc -c); [ "$n" -eq 1048576 ] && echo ready)", kMebibyte,
+                                   ReadySignal::ReadyLine, HandOverResult::Ready},
+                      HandOverCase{"ReadyFromADetachedChild",
+                                   "cat >/dev/null; (sleep 0.2; echo ready) & exit 0", "x",
+                                   ReadySignal::ReadyLine, HandOverResult::Ready},
+                      HandOverCase{"HelperIgnoringItsInput", "exit 0", kMebibyte,
+                                   ReadySignal::ReadyLine, HandOverResult::Failed},
+                      HandOverCase{"SilentHelperTimesOut", "cat >/dev/null; exec sleep 30", "x",
+                                   ReadySignal::ReadyLine, HandOverResult::TimedOut},
+                      HandOverCase{"HelperNotReadingTimesOut", "exec sleep 30", kMebibyte,
+                                   ReadySignal::ReadyLine, HandOverResult::TimedOut},
+                      HandOverCase{"ExitZeroIsReady", "cat >/dev/null", "x",
+                                   ReadySignal::SuccessfulExit, HandOverResult::Ready},
+                      HandOverCase{"ExitNonZeroFails", "cat >/dev/null; exit 3", "x",
+                                   ReadySignal::SuccessfulExit, HandOverResult::Failed},
+                      HandOverCase{"ExitZeroWithoutReadingFails", "exit 0", kMebibyte,
+                                   ReadySignal::SuccessfulExit, HandOverResult::Failed},
+                      HandOverCase{"HangingHelperTimesOut", "exec sleep 30", "x",
+                                   ReadySignal::SuccessfulExit, HandOverResult::TimedOut}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(HandOverToProcess, MissingProgramIsNotStarted)
@@ -154,5 +159,14 @@ INSTANTIATE_TEST_SUITE_P(
                       Latin1Case{"BadTrail", "\xC3\x28", std::nullopt},
                       Latin1Case{"StrayContinuation", "\x80", std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The tests' offscreen platform has no system clipboard; the window's tests rely on the
+// text being taken there all the same.
+TEST(SetClipboardText, TakesTheTextWithoutASystemClipboard)
+{
+    const QString path = QStringLiteral("/home/user/Pictures/caf\u00e9.jpg");
+    EXPECT_TRUE(SetClipboardText(path));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), path);
+}
 
 } // namespace

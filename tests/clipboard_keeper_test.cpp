@@ -162,10 +162,9 @@ protected:
 
     std::optional<QByteArray> Paste(const QString& target = QStringLiteral("UTF8_STRING")) const
     {
-        const ProcessResult xclip =
-            Run(QStringLiteral("xclip"),
-                {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                 QStringLiteral("-t"), target});
+        const ProcessResult xclip = Run(
+            QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
+                                      QStringLiteral("clipboard"), QStringLiteral("-t"), target});
         if (!xclip.finished || xclip.exitCode != 0)
             return std::nullopt;
         return xclip.output;
@@ -179,8 +178,7 @@ protected:
         if (keeper.isEmpty())
             return pids;
         for (const pid_t pid : AllPids()) {
-            const QString exe =
-                QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
+            const QString exe = QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
             const std::optional<ProcStat> stat = ReadProcStat(pid);
             if (exe == keeper && stat && stat->state != 'Z')
                 pids.push_back(pid);
@@ -217,7 +215,7 @@ void PrintTo(const KeptText& c, std::ostream* out)
 std::string LongText()
 {
     std::string text;
-    for (int i = 0; text.size() < 1024 * 1024; ++i)
+    for (int i = 0; text.size() < std::size_t{1024} * 1024; ++i)
         text += "/home/user/Pictures/folder " + std::to_string(i) + "/image.jpg\n";
     return text;
 }
@@ -270,8 +268,8 @@ INSTANTIATE_TEST_SUITE_P(
         KeptText{"AsciiPath", "/home/user/Pictures/a.jpg", "/home/user/Pictures/a.jpg"},
         KeptText{"Latin1Path", "/tmp/Caf\xC3\xA9 No\xC3\xABl/\xC3\xA9t\xC3\xA9.png",
                  "/tmp/Caf\xE9 No\xEBl/\xE9t\xE9.png"},
-        KeptText{"PathBeyondLatin1", "/tmp/\xE5\x86\x99\xE7\x9C\x9F/\xE2\x82\xAC \xF0\x9F\x8E\xA8.png",
-                 std::nullopt},
+        KeptText{"PathBeyondLatin1",
+                 "/tmp/\xE5\x86\x99\xE7\x9C\x9F/\xE2\x82\xAC \xF0\x9F\x8E\xA8.png", std::nullopt},
         KeptText{"TextLargerThanOneRequest", LongText(), LongText()}),
     [](const auto& info) { return std::string(info.param.name); });
 

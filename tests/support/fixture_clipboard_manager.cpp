@@ -58,11 +58,11 @@ void Notify(xcb_connection_t* connection, const xcb_selection_request_event_t& r
 std::optional<std::string> TakeProperty(xcb_connection_t* connection, xcb_window_t window,
                                         xcb_atom_t property, xcb_atom_t incr)
 {
-    const x11::Owned<xcb_get_property_reply_t> reply(xcb_get_property_reply(
-        connection,
-        xcb_get_property(connection, 1, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0,
-                         64 * 1024 * 1024 / 4),
-        nullptr));
+    const x11::Owned<xcb_get_property_reply_t> reply(
+        xcb_get_property_reply(connection,
+                               xcb_get_property(connection, 1, window, property,
+                                                XCB_GET_PROPERTY_TYPE_ANY, 0, 64 * 1024 * 1024 / 4),
+                               nullptr));
     if (!reply || reply->type == x11::kNoAtom || reply->type == incr || reply->format != 8)
         return std::nullopt;
     const auto* bytes = static_cast<const char*>(xcb_get_property_value(reply.get()));
@@ -159,9 +159,8 @@ private:
             text = TakeProperty(connection_, window_, notify.property, atoms_.incr);
         bool saved = false;
         if (text) {
-            clipboard_ = std::make_unique<x11::TextSelectionOwner>(connection_, window_,
-                                                                   atoms_.clipboard,
-                                                                   std::move(*text));
+            clipboard_ = std::make_unique<x11::TextSelectionOwner>(
+                connection_, window_, atoms_.clipboard, std::move(*text));
             const std::optional<xcb_timestamp_t> now =
                 x11::ServerTime(connection_, window_, deferred_);
             saved = now && clipboard_->Acquire(*now);

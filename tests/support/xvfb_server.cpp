@@ -1,5 +1,10 @@
 #include "xvfb_server.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <array>
@@ -9,12 +14,6 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
-
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -28,7 +27,7 @@ std::string FindInPath(const std::string& name)
     const char* path = std::getenv("PATH");
     std::istringstream directories(path ? path : "/usr/local/bin:/usr/bin:/bin");
     for (std::string directory; std::getline(directories, directory, ':');) {
-        const std::string candidate = (directory.empty() ? "." : directory) + "/" + name;
+        std::string candidate = (directory.empty() ? "." : directory) + "/" + name;
         if (access(candidate.c_str(), X_OK) == 0)
             return candidate;
     }
@@ -118,7 +117,7 @@ XvfbServer::XvfbServer()
     : XvfbServer(Options{})
 {}
 
-XvfbServer::XvfbServer(Options options)
+XvfbServer::XvfbServer(const Options& options)
 {
     if (!Start(options))
         Stop();
@@ -168,14 +167,13 @@ bool XvfbServer::Start(const Options& options)
     const int nullFd = MoveHigh(open("/dev/null", O_RDONLY | O_CLOEXEC));
 
     const std::string screen = std::to_string(options.width) + "x" +
-                               std::to_string(options.height) + "x" +
-                               std::to_string(options.depth);
-    std::vector<std::string> arguments{program,   "-displayfd", std::to_string(kDisplayFd),
-                                       "-nolisten", "tcp",      "-noreset",
-                                       "-screen",   "0",        screen};
-    arguments.insert(arguments.end(), options.extraArguments.begin(),
-                     options.extraArguments.end());
+                               std::to_string(options.height) + "x" + std::to_string(options.depth);
+    std::vector<std::string> arguments{program,     "-displayfd", std::to_string(kDisplayFd),
+                                       "-nolisten", "tcp",        "-noreset",
+                                       "-screen",   "0",          screen};
+    arguments.insert(arguments.end(), options.extraArguments.begin(), options.extraArguments.end());
     std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
     for (std::string& argument : arguments)
         argv.push_back(argument.data());
     argv.push_back(nullptr);

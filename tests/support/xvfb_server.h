@@ -1,10 +1,10 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <string>
 #include <vector>
-
-#include <sys/types.h>
 
 // A private X server for end-to-end tests: starts Xvfb on the first free display number
 // (chosen by Xvfb itself through -displayfd, so parallel tests never collide), waits until
@@ -33,7 +33,7 @@ public:
     };
 
     XvfbServer();
-    explicit XvfbServer(Options options);
+    explicit XvfbServer(const Options& options);
     XvfbServer(const XvfbServer&) = delete;
     XvfbServer& operator=(const XvfbServer&) = delete;
     ~XvfbServer();
