@@ -1,4 +1,5 @@
 #include "main_window/frmMosaq.h"
+#include "platform/clipboard.h"
 
 #include <QApplication>
 
@@ -9,5 +10,8 @@ int main(int argc, char* argv[])
 
     frmMosaq window;
     window.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // The chosen path must outlive the program on the clipboard.
+    KeepClipboardAfterExit();
+    return status;
 }
