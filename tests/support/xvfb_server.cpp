@@ -1,0 +1,240 @@
+#include "xvfb_server.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kDisplayFd = 3;
+constexpr auto kStopGrace = std::chrono::seconds(5);
+
+std::string FindInPath(const std::string& name)
+{
+    const char* path = std::getenv("PATH");
+    std::istringstream directories(path ? path : "/usr/local/bin:/usr/bin:/bin");
+    for (std::string directory; std::getline(directories, directory, ':');) {
+        std::string candidate = (directory.empty() ? "." : directory) + "/" + name;
+        if (access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+    }
+    return {};
+}
+
+// Moves `fd` to a number above the standard streams and the display descriptor, so that
+// the child's dup2 calls cannot overwrite one of its own sources.
+int MoveHigh(int fd)
+{
+    if (fd < 0)
+        return fd;
+    const int moved = fcntl(fd, F_DUPFD_CLOEXEC, 10);
+    close(fd);
+    return moved;
+}
+
+int MillisecondsUntil(Clock::time_point deadline)
+{
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+enum class DisplayRead { Read, Ended, TimedOut };
+
+DisplayRead ReadDisplayNumber(int fd, Clock::time_point deadline, std::string& number)
+{
+    for (;;) {
+        pollfd descriptor{fd, POLLIN, 0};
+        const int ready = poll(&descriptor, 1, MillisecondsUntil(deadline));
+        if (ready == 0)
+            return DisplayRead::TimedOut;
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            return DisplayRead::Ended;
+        }
+        std::array<char, 32> buffer{};
+        const ssize_t count = read(fd, buffer.data(), buffer.size());
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return DisplayRead::Ended;
+        number.append(buffer.data(), static_cast<std::size_t>(count));
+        const auto lineEnd = number.find('\n');
+        if (lineEnd != std::string::npos) {
+            number.resize(lineEnd);
+            return DisplayRead::Read;
+        }
+    }
+}
+
+bool AcceptsConnections(const std::string& display)
+{
+    xcb_connection_t* connection = xcb_connect(display.c_str(), nullptr);
+    const bool accepted = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return accepted;
+}
+
+[[noreturn]] void ExecInChild(pid_t parent, int nullFd, int logFd, int displayFd,
+                              const std::string& program, const std::vector<char*>& argv)
+{
+    // Only async-signal-safe calls from here on: the parent may have other threads.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent)
+        _exit(127);
+    setpgid(0, 0);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    if (dup2(nullFd, STDIN_FILENO) < 0 || dup2(logFd, STDOUT_FILENO) < 0 ||
+        dup2(logFd, STDERR_FILENO) < 0 || dup2(displayFd, kDisplayFd) < 0)
+        _exit(127);
+    if (close_range(kDisplayFd + 1, ~0U, 0) != 0) {
+        for (int fd = kDisplayFd + 1; fd < 1024; ++fd)
+            close(fd);
+    }
+    execv(program.c_str(), argv.data());
+    _exit(127);
+}
+
+} // namespace
+
+XvfbServer::XvfbServer()
+    : XvfbServer(Options{})
+{}
+
+XvfbServer::XvfbServer(const Options& options)
+{
+    if (!Start(options))
+        Stop();
+}
+
+XvfbServer::~XvfbServer()
+{
+    Stop();
+    if (!logPath_.empty())
+        unlink(logPath_.c_str());
+}
+
+bool XvfbServer::IsRunning() const
+{
+    if (pid_ <= 0 || display_.empty())
+        return false;
+    siginfo_t info{};
+    // WNOWAIT leaves an ended server to Stop() to reap.
+    if (waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) != 0)
+        return false;
+    return info.si_pid == 0;
+}
+
+bool XvfbServer::Start(const Options& options)
+{
+    const std::string program = FindInPath("Xvfb");
+    if (program.empty()) {
+        error_ = "Xvfb is not installed (package xvfb)";
+        return false;
+    }
+    const char* tmp = std::getenv("TMPDIR");
+    std::string logTemplate = std::string(tmp && *tmp ? tmp : "/tmp") + "/xvfb-XXXXXX.log";
+    const int logFd = MoveHigh(mkostemps(logTemplate.data(), 4, O_CLOEXEC));
+    if (logFd < 0) {
+        error_ = "cannot create the Xvfb log file";
+        return false;
+    }
+    logPath_ = logTemplate;
+    std::array<int, 2> displayPipe{};
+    if (pipe2(displayPipe.data(), O_CLOEXEC) != 0) {
+        close(logFd);
+        error_ = "cannot create a pipe";
+        return false;
+    }
+    const int readFd = displayPipe[0];
+    const int writeFd = MoveHigh(displayPipe[1]);
+    const int nullFd = MoveHigh(open("/dev/null", O_RDONLY | O_CLOEXEC));
+
+    const std::string screen = std::to_string(options.width) + "x" +
+                               std::to_string(options.height) + "x" + std::to_string(options.depth);
+    std::vector<std::string> arguments{program,     "-displayfd", std::to_string(kDisplayFd),
+                                       "-nolisten", "tcp",        "-noreset",
+                                       "-screen",   "0",          screen};
+    arguments.insert(arguments.end(), options.extraArguments.begin(), options.extraArguments.end());
+    std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
+    const pid_t parent = getpid();
+    pid_ = fork();
+    if (pid_ == 0)
+        ExecInChild(parent, nullFd, logFd, writeFd, program, argv);
+    close(writeFd);
+    close(nullFd);
+    close(logFd);
+    if (pid_ < 0) {
+        close(readFd);
+        error_ = "cannot fork";
+        return false;
+    }
+
+    std::string number;
+    const DisplayRead result =
+        ReadDisplayNumber(readFd, Clock::now() + options.startTimeout, number);
+    close(readFd);
+    if (result != DisplayRead::Read || number.empty()) {
+        error_ = std::string(result == DisplayRead::TimedOut ? "Xvfb did not start in time"
+                                                             : "Xvfb ended before it was ready") +
+                 "; its output:\n" + LogText();
+        return false;
+    }
+    display_ = ":" + number;
+    if (!AcceptsConnections(display_)) {
+        error_ = "Xvfb on " + display_ + " refuses connections; its output:\n" + LogText();
+        display_.clear();
+        return false;
+    }
+    return true;
+}
+
+void XvfbServer::Stop()
+{
+    if (pid_ <= 0)
+        return;
+    kill(pid_, SIGTERM);
+    const Clock::time_point deadline = Clock::now() + kStopGrace;
+    for (;;) {
+        const pid_t reaped = waitpid(pid_, nullptr, WNOHANG);
+        if (reaped == pid_ || (reaped < 0 && errno != EINTR))
+            break;
+        if (Clock::now() >= deadline) {
+            kill(pid_, SIGKILL);
+            while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+            }
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    pid_ = -1;
+}
+
+std::string XvfbServer::LogText() const
+{
+    std::ifstream log(logPath_);
+    std::ostringstream text;
+    text << log.rdbuf();
+    return text.str();
+}
