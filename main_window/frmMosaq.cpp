@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QShowEvent>
 #include <QScreen>
 #include <QStyle>
 
@@ -140,8 +141,9 @@ void frmMosaq::CreateControls()
     });
     connect(vsbSlide, &QScrollBar::sliderReleased, this, &frmMosaq::vsbSlide_Change);
 
-    // The progress indicator lies in front of the status bar.
-    picProgress->raise();
+    // The progress indicator lies in front of the status bar, and behind the gallery until
+    // a build places it over the status bar.
+    picProgress->stackUnder(picFrame);
 }
 
 void frmMosaq::CreateToolbar()
@@ -241,6 +243,15 @@ void frmMosaq::changeEvent(QEvent* event)
         Form_Activate();
     else if (event->type() == QEvent::WindowStateChange && !isMinimized())
         Form_Resize();
+}
+
+void frmMosaq::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Without a window manager nothing activates a new window, and the first activation
+    // is what opens the last folder.
+    if (!activated_ && !event->spontaneous())
+        activateWindow();
 }
 
 void frmMosaq::closeEvent(QCloseEvent* event)
