@@ -1,10 +1,10 @@
 #include "gallery/caption.h"
+#include "gallery/folder_path.h"
 #include "main_window/frmMosaq.h"
 #include "platform/picture.h"
 #include "platform/rounding.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QLocale>
 #include <QLoggingCategory>
 #include <QStyle>
@@ -151,10 +151,7 @@ void frmMosaq::SetBusyPointer(bool busy)
 
 QString frmMosaq::FolderPath() const
 {
-    QString folder = filHidden->Path();
-    if (!folder.isEmpty() && !folder.endsWith(QDir::separator()))
-        folder += QDir::separator();
-    return folder;
+    return FolderWithSeparator(filHidden->Path());
 }
 
 QString frmMosaq::CellFilePath(int index) const

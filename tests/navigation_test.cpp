@@ -26,3 +26,20 @@ TEST(Navigation, KeysMoveWithinTheGrid)
             << c.key << " from " << c.current;
     EXPECT_EQ(GalleryKeyTarget(Qt::Key_Right, 0, 3, 2, 0), -1);
 }
+
+#include "main_window/controls/file_list_box.h"
+
+TEST(NaturalOrder, NamesSortByTheirNumbersWithoutRegardToCase)
+{
+    QStringList names = {QStringLiteral("img10.jpg"), QStringLiteral("IMG2.jpg"),
+                         QStringLiteral("img1.jpg"),  QStringLiteral("b.jpg"),
+                         QStringLiteral("A.jpg"),     QStringLiteral("img02.jpg"),
+                         QStringLiteral("img2b.jpg"), QStringLiteral("img"),
+                         QStringLiteral("9.jpg"),     QStringLiteral("10.jpg")};
+    std::sort(names.begin(), names.end(), NaturalLess);
+    EXPECT_EQ(names, (QStringList{QStringLiteral("9.jpg"), QStringLiteral("10.jpg"),
+                                  QStringLiteral("A.jpg"), QStringLiteral("b.jpg"),
+                                  QStringLiteral("img"), QStringLiteral("img1.jpg"),
+                                  QStringLiteral("IMG2.jpg"), QStringLiteral("img02.jpg"),
+                                  QStringLiteral("img2b.jpg"), QStringLiteral("img10.jpg")}));
+}

@@ -1,6 +1,5 @@
 #include "main_window/controls/file_list_box.h"
 
-#include <QCollator>
 #include <QDir>
 #include <QFileInfo>
 
@@ -16,23 +15,6 @@ QStringList NameFilters(const QString& pattern)
     return filters;
 }
 
-void SortNaturally(QStringList& names)
-{
-    QCollator collator;
-    collator.setNumericMode(true);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::vector<std::pair<QCollatorSortKey, int>> keys;
-    keys.reserve(static_cast<size_t>(names.size()));
-    for (int i = 0; i < names.size(); ++i)
-        keys.emplace_back(collator.sortKey(names.at(i)), i);
-    std::stable_sort(keys.begin(), keys.end(),
-                     [](const auto& a, const auto& b) { return a.first.compare(b.first) < 0; });
-    QStringList sorted;
-    sorted.reserve(names.size());
-    for (const auto& key : keys)
-        sorted.append(names.at(key.second));
-    names = std::move(sorted);
-}
 
 QString NativeFolderPath(const QString& folder)
 {
@@ -41,6 +23,61 @@ QString NativeFolderPath(const QString& folder)
 
 } // namespace
 
+namespace {
+
+bool IsDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+// The run of digits or of other characters that starts at `at`.
+QStringView RunAt(QStringView text, qsizetype at)
+{
+    const bool digits = IsDigit(text[at]);
+    qsizetype end = at + 1;
+    while (end < text.size() && IsDigit(text[end]) == digits)
+        ++end;
+    return text.mid(at, end - at);
+}
+
+// Digit runs compare by value: fewer significant digits first, then digit by digit.
+int CompareNumbers(QStringView a, QStringView b)
+{
+    auto significant = [](QStringView digits) {
+        qsizetype zeros = 0;
+        while (zeros + 1 < digits.size() && digits[zeros] == QLatin1Char('0'))
+            ++zeros;
+        return digits.mid(zeros);
+    };
+    const QStringView x = significant(a);
+    const QStringView y = significant(b);
+    if (x.size() != y.size())
+        return x.size() < y.size() ? -1 : 1;
+    return x.compare(y);
+}
+
+} // namespace
+
+bool NaturalLess(const QString& a, const QString& b)
+{
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        const QStringView x = RunAt(a, i);
+        const QStringView y = RunAt(b, j);
+        const bool numbers = IsDigit(x[0]) && IsDigit(y[0]);
+        const int order = numbers ? CompareNumbers(x, y) : x.compare(y, Qt::CaseInsensitive);
+        if (order != 0)
+            return order < 0;
+        i += x.size();
+        j += y.size();
+    }
+    if ((i < a.size()) != (j < b.size()))
+        return j < b.size();
+    // Names equal but for letter case or leading zeros still need a fixed order.
+    return a < b;
+}
+
 QStringList ListMatchingFiles(const QString& folder, const QString& pattern)
 {
     QDir dir(folder);
@@ -48,7 +85,7 @@ QStringList ListMatchingFiles(const QString& folder, const QString& pattern)
     dir.setFilter(QDir::Files | QDir::NoDotAndDotDot);
     dir.setSorting(QDir::Unsorted);
     QStringList names = dir.entryList();
-    SortNaturally(names);
+    std::sort(names.begin(), names.end(), NaturalLess);
     return names;
 }
 

@@ -36,5 +36,9 @@ private:
     QStringList entries_;
 };
 
+// Natural order of names: without regard to letter case, with runs of digits compared as
+// numbers ("img2" before "img10").
+bool NaturalLess(const QString& a, const QString& b);
+
 // The file names of `folder` that match `pattern`, in natural order.
 QStringList ListMatchingFiles(const QString& folder, const QString& pattern);
