@@ -120,6 +120,7 @@ ThumbButton* frmMosaq::CreateCell(int index)
             optThumb_Click(index);
     });
     connect(cell, &ThumbButton::doubleClicked, this, [this, index] { optThumb_DblClick(index); });
+    cell->installEventFilter(this);
     return cell;
 }
 

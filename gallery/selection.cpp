@@ -65,14 +65,14 @@ void frmMosaq::keyPressEvent(QKeyEvent* event)
     optThumb(target)->setFocus();
 }
 
-void frmMosaq::wheelEvent(QWheelEvent* event)
+// The wheel over the gallery scrolls it, whichever of its parts lies under the pointer.
+bool frmMosaq::eventFilter(QObject* watched, QEvent* event)
 {
-    const QPoint at = picFrame->mapFrom(this, event->position().toPoint());
-    if (picFrame->rect().contains(at) && vsbSlide->isEnabled()) {
+    if (event->type() == QEvent::Wheel && vsbSlide->isEnabled()) {
         QCoreApplication::sendEvent(vsbSlide, event);
-        return;
+        return true;
     }
-    QWidget::wheelEvent(event);
+    return QWidget::eventFilter(watched, event);
 }
 
 void frmMosaq::ScrollCellIntoView(int index)

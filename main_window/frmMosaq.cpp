@@ -125,6 +125,9 @@ void frmMosaq::CreateControls()
             optThumb_Click(0);
     });
     connect(first, &ThumbButton::doubleClicked, this, [this] { optThumb_DblClick(0); });
+    for (QObject* gallery : {static_cast<QObject*>(first), static_cast<QObject*>(picSlide),
+                             static_cast<QObject*>(picSlide->Client()), static_cast<QObject*>(picFrame)})
+        gallery->installEventFilter(this);
 
     vsbSlide = new QScrollBar(Qt::Vertical, picFrame->Client());
     vsbSlide->setObjectName(QStringLiteral("vsbSlide"));
