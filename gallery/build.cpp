@@ -1,4 +1,5 @@
 #include "gallery/caption.h"
+#include "gallery/decode_pipeline.h"
 #include "gallery/folder_path.h"
 #include "main_window/frmMosaq.h"
 #include "platform/picture.h"
@@ -8,10 +9,13 @@
 #include <QLocale>
 #include <QLoggingCategory>
 #include <QStyle>
+#include <QThread>
 
 Q_LOGGING_CATEGORY(lcGallery, "tessellon.gallery", QtWarningMsg)
 
 namespace {
+
+constexpr int ThumbnailSize = 64;
 
 QString CountCaption(int count)
 {
@@ -54,9 +58,8 @@ void frmMosaq::LoadThumbnails()
     SetCountCaption(CountCaption(listed));
     PlaceProgressBar();
 
-    PictureRequest request;
-    request.target = QSize(62, 62) * devicePixelRatioF();
-    request.largeIconSize = RoundToInt(style()->pixelMetric(QStyle::PM_LargeIconSize) * logicalDpiX() / 96.0);
+    DecodePipeline pipeline(DecodeJobs(folder), QSize(ThumbnailSize, ThumbnailSize),
+                            devicePixelRatioF(), 2 * QThread::idealThreadCount());
     const QFontMetrics canvasMetrics(picSlide->font());
     const TextWidthFunction textWidth = [&canvasMetrics](const QString& text) {
         return canvasMetrics.horizontalAdvance(text);
@@ -70,8 +73,10 @@ void frmMosaq::LoadThumbnails()
             return;
         picLoad->ClearPicture();
         picLoad->Cls();
-        request.size = WantsIconSize(name) ? PictureSize::LargeIcon : PictureSize::Default;
-        PictureLoad load = LoadPicture(folder + name, request);
+        std::optional<PictureLoad> decoded = AwaitPicture(pipeline, j, generation);
+        if (!decoded)
+            return;
+        PictureLoad& load = *decoded;
         if (!load) {
             qCDebug(lcGallery) << "skipped" << name << load.error;
             continue;
@@ -104,6 +109,38 @@ void frmMosaq::LoadThumbnails()
     SetCountCaption(CountCaption(loaded));
     SetBusyPointer(false);
     building_ = false;
+}
+
+// What the pipeline decodes: every listed file, icons and cursors at the large icon size,
+// pictures no larger than a thumbnail needs.
+std::vector<DecodePipeline::Job> frmMosaq::DecodeJobs(const QString& folder) const
+{
+    PictureRequest request;
+    request.target = QSize(ThumbnailSize - 2, ThumbnailSize - 2) * devicePixelRatioF();
+    request.largeIconSize =
+        RoundToInt(style()->pixelMetric(QStyle::PM_LargeIconSize) * logicalDpiX() / 96.0);
+    std::vector<DecodePipeline::Job> jobs;
+    jobs.reserve(static_cast<size_t>(filHidden->ListCount()));
+    for (int j = 0; j < filHidden->ListCount(); ++j) {
+        const QString& name = filHidden->List(j);
+        request.size = WantsIconSize(name) ? PictureSize::LargeIcon : PictureSize::Default;
+        jobs.push_back({folder + name, request});
+    }
+    return jobs;
+}
+
+// The decoded picture of file `index`, serving the window's events while it is on its
+// way. Nothing when a newer build or the window's unload overtook this build meanwhile.
+std::optional<PictureLoad> frmMosaq::AwaitPicture(DecodePipeline& pipeline, int index,
+                                                  unsigned generation)
+{
+    for (;;) {
+        if (std::optional<PictureLoad> load = pipeline.TryTake(index))
+            return load;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (BuildSuperseded(generation))
+            return std::nullopt;
+    }
 }
 
 void frmMosaq::filHidden_PathChange()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gallery/decode_pipeline.h"
 #include "main_window/controls/file_list_box.h"
 #include "main_window/controls/image_list.h"
 #include "main_window/controls/picture_box.h"
@@ -108,6 +109,9 @@ private:
     void SavePlacement();
     QString FolderPath() const;
     QString CellFilePath(int index) const;
+    std::vector<DecodePipeline::Job> DecodeJobs(const QString& folder) const;
+    std::optional<PictureLoad> AwaitPicture(DecodePipeline& pipeline, int index,
+                                            unsigned generation);
     ThumbButton* CreateCell(int index);
     void ClearCell(ThumbButton* cell);
     bool GalleryHasFocus() const;
