@@ -245,18 +245,16 @@ QByteArray WithoutSection(QByteArrayView text, QStringView section)
 {
     LineCursor cursor(text);
     std::vector<ByteRange> removed;
-    std::optional<qsizetype> removalStart;
+    qsizetype removalStart = -1; // where the section being removed began, or -1
     while (const std::optional<ProfileLine> line = cursor.next()) {
         if (line->kind != ProfileLineKind::Section)
             continue;
-        if (removalStart)
-            removed.push_back({*removalStart, line->start});
-        removalStart.reset();
-        if (IsSectionNamed(*line, section))
-            removalStart = line->start;
+        if (removalStart >= 0)
+            removed.push_back({removalStart, line->start});
+        removalStart = IsSectionNamed(*line, section) ? line->start : -1;
     }
-    if (removalStart)
-        removed.push_back({*removalStart, text.size()});
+    if (removalStart >= 0)
+        removed.push_back({removalStart, text.size()});
     return WithoutRanges(text, removed);
 }
 

@@ -1,0 +1,125 @@
+#include "bench/bench_folders.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QImage>
+#include <QImageWriter>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QtConcurrent>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int DistinctPhotos = 200;
+
+// A picture with a photograph's mix of smooth areas, edges and fine texture, so that it
+// decodes about as costly as one.
+QImage Photo(int seed, QSize size)
+{
+    QRandomGenerator random(static_cast<quint32>(seed) * 7919U + 1U);
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    QLinearGradient sky(0, 0, size.width(), size.height());
+    sky.setColorAt(0, QColor::fromHsv(random.bounded(360), 120, 230));
+    sky.setColorAt(1, QColor::fromHsv(random.bounded(360), 200, 90));
+    painter.fillRect(image.rect(), sky);
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (int i = 0; i < 60; ++i) {
+        const QColor color = QColor::fromHsv(random.bounded(360), random.bounded(256), random.bounded(256),
+                                             120 + random.bounded(136));
+        painter.setBrush(color);
+        painter.setPen(QPen(color.darker(), 1 + random.bounded(12)));
+        const int w = 50 + random.bounded(size.width() / 3);
+        const int h = 50 + random.bounded(size.height() / 3);
+        painter.drawEllipse(random.bounded(size.width()) - w / 2, random.bounded(size.height()) - h / 2, w, h);
+    }
+    painter.end();
+    // Grain, as a camera sensor leaves it.
+    for (int y = 0; y < size.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            const int noise = static_cast<int>(random.bounded(25)) - 12;
+            const QRgb p = line[x];
+            line[x] = qRgb(qBound(0, qRed(p) + noise, 255), qBound(0, qGreen(p) + noise, 255),
+                           qBound(0, qBlue(p) + noise, 255));
+        }
+    }
+    return image;
+}
+
+bool SaveJpeg(const QImage& image, const QString& path)
+{
+    QImageWriter writer(path, "jpeg");
+    writer.setQuality(88);
+    return writer.write(image);
+}
+
+QString PreparedFolder(const QString& name, int count,
+                       const std::function<void(const QString& folder, int index)>& make)
+{
+    const QString folder = BenchCacheDirectory() + QLatin1Char('/') + name;
+    const QString done = folder + QStringLiteral("/.complete");
+    if (QFile::exists(done))
+        return folder;
+    std::fprintf(stderr, "generating %s (%d files, once)...\n", qPrintable(folder), count);
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    QList<int> indexes;
+    for (int i = 0; i < count; ++i)
+        indexes.append(i);
+    QtConcurrent::blockingMap(indexes, [&](int i) { make(folder, i); });
+    QFile(done).open(QIODevice::WriteOnly);
+    return folder;
+}
+
+} // namespace
+
+QString BenchCacheDirectory()
+{
+    QString base = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.cache");
+    return base + QStringLiteral("/tessellon-bench");
+}
+
+QString PhotoFolder(int count)
+{
+    const QString distinct = PreparedFolder(QStringLiteral("photos"), DistinctPhotos, [](const QString& folder, int i) {
+        SaveJpeg(Photo(i, QSize(4000, 3000)), folder + QStringLiteral("/photo%1.jpg").arg(i, 4, 10, QLatin1Char('0')));
+    });
+    if (count <= DistinctPhotos)
+        return distinct;
+    return PreparedFolder(QStringLiteral("photos%1").arg(count), count, [&](const QString& folder, int i) {
+        const QString source = distinct + QStringLiteral("/photo%1.jpg").arg(i % DistinctPhotos, 4, 10, QLatin1Char('0'));
+        QFile::link(source, folder + QStringLiteral("/photo%1.jpg").arg(i, 5, 10, QLatin1Char('0')));
+    });
+}
+
+QString SmallFolder(int count)
+{
+    return PreparedFolder(QStringLiteral("small%1").arg(count), count, [](const QString& folder, int i) {
+        const QSize size(20 + (i * 37) % 80, 20 + (i * 53) % 80);
+        SaveJpeg(Photo(i, size), folder + QStringLiteral("/small%1.jpg").arg(i, 5, 10, QLatin1Char('0')));
+    });
+}
+
+QString MixedFolder(int count)
+{
+    QStringList fixtures;
+    QDirIterator files(QStringLiteral(TESSELLON_PICTURE_FIXTURES), QDir::Files);
+    while (files.hasNext())
+        fixtures.append(files.next());
+    fixtures.sort();
+    return PreparedFolder(QStringLiteral("mixed%1").arg(count), count, [&](const QString& folder, int i) {
+        if (fixtures.isEmpty())
+            return;
+        const QFileInfo source(fixtures.at(i % fixtures.size()));
+        QFile::link(source.absoluteFilePath(),
+                    folder + QStringLiteral("/%1-%2").arg(i, 4, 10, QLatin1Char('0')).arg(source.fileName()));
+    });
+}

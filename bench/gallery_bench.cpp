@@ -1,0 +1,245 @@
+// Builds galleries on the real window and prints what a user feels: images per second,
+// wall time, peak memory and the longest time the window went unserved. Each run is a
+// process of its own, so that peak memory is the run's own; figures are medians.
+//
+//   gallery_bench [--runs N]        every scenario, N runs each (default 5)
+//   gallery_bench --build FOLDER    one build in this process (used by the scenarios)
+
+#include "bench/bench_folders.h"
+#include "main_window/frmMosaq.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <optional>
+
+namespace {
+
+using Figures = std::map<QString, double>;
+
+double PeakResidentMegabytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+bool WaitUntil(const std::function<bool()>& done, int milliseconds)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > milliseconds)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n == 0 ? 0 : (n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2);
+}
+
+// One gallery build of `folder` in this process; prints its figures as key=value pairs.
+int BuildOnce(const QString& folder, bool timeLayout)
+{
+    QTemporaryDir settingsFolder;
+    const QString settings = settingsFolder.filePath(QStringLiteral("bench.ini"));
+    QFile file(settings);
+    if (!file.open(QIODevice::WriteOnly))
+        return 1;
+    file.write("[Main]\r\nLast Path=/nonexistent-folder-of-the-benchmark\r\n");
+    file.close();
+
+    frmMosaq window(settings);
+    window.show();
+    window.activateWindow();
+    if (!WaitUntil([&] { return window.HasActivated(); }, 10000))
+        return 2;
+    if (window.filHidden->SetPath(folder) != FileListBox::PathError::None)
+        return 3;
+
+    // A timer that wants to run every millisecond: the longest time between two of its
+    // runs is the longest the window went without serving its events.
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 longestGap = 0;
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    probe.setInterval(1);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        longestGap = std::max(longestGap, now - last);
+        last = now;
+    });
+
+    clock.start();
+    probe.start();
+    window.LoadThumbnails();
+    const qint64 wall = clock.nsecsElapsed();
+    longestGap = std::max(longestGap, wall - last);
+    probe.stop();
+
+    Figures figures;
+    figures[QStringLiteral("listed")] = window.filHidden->ListCount();
+    figures[QStringLiteral("images")] = window.optThumb.Count();
+    figures[QStringLiteral("wall_s")] = static_cast<double>(wall) / 1e9;
+    figures[QStringLiteral("gap_ms")] = static_cast<double>(longestGap) / 1e6;
+    figures[QStringLiteral("rss_mb")] = PeakResidentMegabytes();
+    if (timeLayout) {
+        std::vector<double> passes;
+        for (int i = 0; i < 5; ++i) {
+            QElapsedTimer pass;
+            pass.start();
+            window.Form_Resize();
+            passes.push_back(static_cast<double>(pass.nsecsElapsed()) / 1e6);
+        }
+        figures[QStringLiteral("layout_ms")] = Median(passes);
+    }
+    for (const auto& [key, value] : figures)
+        std::printf("%s=%.3f ", qPrintable(key), value);
+    std::printf("\n");
+    return 0;
+}
+
+std::optional<Figures> RunBuild(const QString& folder, bool timeLayout)
+{
+    QProcess child;
+    QStringList arguments = {QStringLiteral("--build"), folder};
+    if (timeLayout)
+        arguments.append(QStringLiteral("--layout"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), arguments);
+    if (!child.waitForFinished(15 * 60 * 1000) || child.exitCode() != 0) {
+        std::fprintf(stderr, "build of %s failed (%d)\n", qPrintable(folder), child.exitCode());
+        return std::nullopt;
+    }
+    Figures figures;
+    for (const QString& pair : QString::fromUtf8(child.readAllStandardOutput()).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const QStringList parts = pair.trimmed().split(QLatin1Char('='));
+        if (parts.size() == 2)
+            figures[parts[0]] = parts[1].toDouble();
+    }
+    return figures;
+}
+
+Figures MedianBuild(const QString& folder, int runs, bool timeLayout = false)
+{
+    std::map<QString, std::vector<double>> samples;
+    for (int i = 0; i < runs; ++i) {
+        if (const std::optional<Figures> figures = RunBuild(folder, timeLayout)) {
+            for (const auto& [key, value] : *figures)
+                samples[key].push_back(value);
+        }
+    }
+    Figures medians;
+    for (const auto& [key, values] : samples)
+        medians[key] = Median(values);
+    return medians;
+}
+
+std::optional<double> MedianVipsSeconds(const QString& folder, int runs)
+{
+    const QString vips = QStandardPaths::findExecutable(QStringLiteral("vipsthumbnail"));
+    if (vips.isEmpty())
+        return std::nullopt;
+    QStringList files;
+    for (const QString& name : QDir(folder).entryList({QStringLiteral("*.jpg")}, QDir::Files, QDir::Name))
+        files.append(folder + QLatin1Char('/') + name);
+    std::vector<double> seconds;
+    for (int i = 0; i < runs; ++i) {
+        QTemporaryDir out;
+        QProcess process;
+        QElapsedTimer clock;
+        clock.start();
+        process.start(vips, QStringList{QStringLiteral("-s"), QStringLiteral("62x62"), QStringLiteral("-o"),
+                                        out.path() + QStringLiteral("/%s.jpg")} + files);
+        if (!process.waitForFinished(15 * 60 * 1000) || process.exitCode() != 0)
+            return std::nullopt;
+        seconds.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e9);
+    }
+    return Median(seconds);
+}
+
+void PrintRow(const char* scenario, const Figures& f)
+{
+    const double wall = f.count(QStringLiteral("wall_s")) ? f.at(QStringLiteral("wall_s")) : 0;
+    const double images = f.count(QStringLiteral("images")) ? f.at(QStringLiteral("images")) : 0;
+    std::printf("%-28s %7.0f %10.1f %9.3f %11.1f %9.1f", scenario, images,
+                wall > 0 ? images / wall : 0, wall, f.count(QStringLiteral("gap_ms")) ? f.at(QStringLiteral("gap_ms")) : 0,
+                f.count(QStringLiteral("rss_mb")) ? f.at(QStringLiteral("rss_mb")) : 0);
+    if (f.count(QStringLiteral("layout_ms")))
+        std::printf("   layout of %0.f cells: %.2f ms", images, f.at(QStringLiteral("layout_ms")));
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+int RunScenarios(int runs)
+{
+    std::printf("Tessellon gallery benchmark: %d runs per scenario, medians; %d cores\n\n", runs,
+                QThread::idealThreadCount());
+    const QString photos = PhotoFolder(200);
+    const QString mixed = MixedFolder(200);
+    const QString photos1000 = PhotoFolder(1000);
+    const QString small100 = SmallFolder(100);
+    const QString small1000 = SmallFolder(1000);
+    const QString small10000 = SmallFolder(10000);
+
+    std::printf("%-28s %7s %10s %9s %11s %9s\n", "scenario", "images", "images/s", "wall s",
+                "max gap ms", "peak MB");
+    const Figures photoFigures = MedianBuild(photos, runs);
+    PrintRow("200 photos 4000x3000", photoFigures);
+    PrintRow("200 mixed formats", MedianBuild(mixed, runs));
+    PrintRow("1000 photos 4000x3000", MedianBuild(photos1000, std::min(runs, 3)));
+    PrintRow("100 small", MedianBuild(small100, runs));
+    PrintRow("1000 small", MedianBuild(small1000, runs));
+    PrintRow("10000 small", MedianBuild(small10000, runs, true));
+
+    std::printf("\n");
+    if (const std::optional<double> vips = MedianVipsSeconds(photos, runs)) {
+        const double ours = photoFigures.count(QStringLiteral("wall_s")) ? photoFigures.at(QStringLiteral("wall_s")) : 0;
+        std::printf("vipsthumbnail -s 62x62, same 200 photos: %.3f s; Tessellon / vipsthumbnail = %.2f\n",
+                    *vips, ours / *vips);
+    } else {
+        std::printf("vipsthumbnail is not installed: no comparison\n");
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const QStringList arguments = [&] {
+        QStringList list;
+        for (int i = 1; i < argc; ++i)
+            list.append(QString::fromLocal8Bit(argv[i]));
+        return list;
+    }();
+    if (arguments.value(0) == QLatin1String("--build")) {
+        QApplication app(argc, argv);
+        return BuildOnce(arguments.value(1), arguments.contains(QStringLiteral("--layout")));
+    }
+    QApplication app(argc, argv);
+    int runs = 5;
+    if (const qsizetype at = arguments.indexOf(QStringLiteral("--runs")); at >= 0)
+        runs = std::max(1, arguments.value(at + 1).toInt());
+    return RunScenarios(runs);
+}
