@@ -63,3 +63,19 @@ TEST(Caption, ProgressPercentRoundsHalvesToEven)
     EXPECT_EQ(BuildProgressPercent(0, 3), 33);
     EXPECT_EQ(BuildProgressPercent(99999, 100000), 100);
 }
+
+TEST(Caption, TheLongestFittingPrefixIsKeptWhateverTheNamesLength)
+{
+    // Every prefix length from nothing to far too long, against the plain search of
+    // chopping one character at a time.
+    for (int length = 0; length < 60; ++length) {
+        const QString name = QString(length, QLatin1Char('x'));
+        QString chopped = name;
+        const int budget = 65 - 9;
+        const bool cut = FixedWidth(name) > 65;
+        while (cut && FixedWidth(chopped) > budget)
+            chopped.chop(1);
+        EXPECT_EQ(ShortenCaption(name, 80, FixedWidth), cut ? chopped + QStringLiteral("...") : name)
+            << length;
+    }
+}
