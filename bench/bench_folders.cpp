@@ -30,13 +30,14 @@ QImage Photo(int seed, QSize size)
     painter.fillRect(image.rect(), sky);
     painter.setRenderHint(QPainter::Antialiasing);
     for (int i = 0; i < 60; ++i) {
-        const QColor color = QColor::fromHsv(random.bounded(360), random.bounded(256), random.bounded(256),
-                                             120 + random.bounded(136));
+        const QColor color = QColor::fromHsv(random.bounded(360), random.bounded(256),
+                                             random.bounded(256), 120 + random.bounded(136));
         painter.setBrush(color);
         painter.setPen(QPen(color.darker(), 1 + random.bounded(12)));
         const int w = 50 + random.bounded(size.width() / 3);
         const int h = 50 + random.bounded(size.height() / 3);
-        painter.drawEllipse(random.bounded(size.width()) - w / 2, random.bounded(size.height()) - h / 2, w, h);
+        painter.drawEllipse(random.bounded(size.width()) - w / 2,
+                            random.bounded(size.height()) - h / 2, w, h);
     }
     painter.end();
     // Grain, as a camera sensor leaves it.
@@ -89,23 +90,31 @@ QString BenchCacheDirectory()
 
 QString PhotoFolder(int count)
 {
-    const QString distinct = PreparedFolder(QStringLiteral("photos"), DistinctPhotos, [](const QString& folder, int i) {
-        SaveJpeg(Photo(i, QSize(4000, 3000)), folder + QStringLiteral("/photo%1.jpg").arg(i, 4, 10, QLatin1Char('0')));
-    });
+    const QString distinct =
+        PreparedFolder(QStringLiteral("photos"), DistinctPhotos, [](const QString& folder, int i) {
+            SaveJpeg(Photo(i, QSize(4000, 3000)),
+                     folder + QStringLiteral("/photo%1.jpg").arg(i, 4, 10, QLatin1Char('0')));
+        });
     if (count <= DistinctPhotos)
         return distinct;
-    return PreparedFolder(QStringLiteral("photos%1").arg(count), count, [&](const QString& folder, int i) {
-        const QString source = distinct + QStringLiteral("/photo%1.jpg").arg(i % DistinctPhotos, 4, 10, QLatin1Char('0'));
-        QFile::link(source, folder + QStringLiteral("/photo%1.jpg").arg(i, 5, 10, QLatin1Char('0')));
-    });
+    return PreparedFolder(
+        QStringLiteral("photos%1").arg(count), count, [&](const QString& folder, int i) {
+            const QString source =
+                distinct +
+                QStringLiteral("/photo%1.jpg").arg(i % DistinctPhotos, 4, 10, QLatin1Char('0'));
+            QFile::link(source,
+                        folder + QStringLiteral("/photo%1.jpg").arg(i, 5, 10, QLatin1Char('0')));
+        });
 }
 
 QString SmallFolder(int count)
 {
-    return PreparedFolder(QStringLiteral("small%1").arg(count), count, [](const QString& folder, int i) {
-        const QSize size(20 + (i * 37) % 80, 20 + (i * 53) % 80);
-        SaveJpeg(Photo(i, size), folder + QStringLiteral("/small%1.jpg").arg(i, 5, 10, QLatin1Char('0')));
-    });
+    return PreparedFolder(
+        QStringLiteral("small%1").arg(count), count, [](const QString& folder, int i) {
+            const QSize size(20 + (i * 37) % 80, 20 + (i * 53) % 80);
+            SaveJpeg(Photo(i, size),
+                     folder + QStringLiteral("/small%1.jpg").arg(i, 5, 10, QLatin1Char('0')));
+        });
 }
 
 QString MixedFolder(int count)
@@ -115,11 +124,13 @@ QString MixedFolder(int count)
     while (files.hasNext())
         fixtures.append(files.next());
     fixtures.sort();
-    return PreparedFolder(QStringLiteral("mixed%1").arg(count), count, [&](const QString& folder, int i) {
-        if (fixtures.isEmpty())
-            return;
-        const QFileInfo source(fixtures.at(i % fixtures.size()));
-        QFile::link(source.absoluteFilePath(),
-                    folder + QStringLiteral("/%1-%2").arg(i, 4, 10, QLatin1Char('0')).arg(source.fileName()));
-    });
+    return PreparedFolder(
+        QStringLiteral("mixed%1").arg(count), count, [&](const QString& folder, int i) {
+            if (fixtures.isEmpty())
+                return;
+            const QFileInfo source(fixtures.at(i % fixtures.size()));
+            QFile::link(source.absoluteFilePath(), folder + QStringLiteral("/%1-%2")
+                                                                .arg(i, 4, 10, QLatin1Char('0'))
+                                                                .arg(source.fileName()));
+        });
 }

@@ -132,7 +132,8 @@ std::optional<Figures> RunBuild(const QString& folder, bool timeLayout)
         return std::nullopt;
     }
     Figures figures;
-    for (const QString& pair : QString::fromUtf8(child.readAllStandardOutput()).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+    for (const QString& pair : QString::fromUtf8(child.readAllStandardOutput())
+                                   .split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         const QStringList parts = pair.trimmed().split(QLatin1Char('='));
         if (parts.size() == 2)
             figures[parts[0]] = parts[1].toDouble();
@@ -161,7 +162,8 @@ std::optional<double> MedianVipsSeconds(const QString& folder, int runs)
     if (vips.isEmpty())
         return std::nullopt;
     QStringList files;
-    for (const QString& name : QDir(folder).entryList({QStringLiteral("*.jpg")}, QDir::Files, QDir::Name))
+    for (const QString& name :
+         QDir(folder).entryList({QStringLiteral("*.jpg")}, QDir::Files, QDir::Name))
         files.append(folder + QLatin1Char('/') + name);
     std::vector<double> seconds;
     for (int i = 0; i < runs; ++i) {
@@ -169,8 +171,10 @@ std::optional<double> MedianVipsSeconds(const QString& folder, int runs)
         QProcess process;
         QElapsedTimer clock;
         clock.start();
-        process.start(vips, QStringList{QStringLiteral("-s"), QStringLiteral("62x62"), QStringLiteral("-o"),
-                                        out.path() + QStringLiteral("/%s.jpg")} + files);
+        process.start(vips,
+                      QStringList{QStringLiteral("-s"), QStringLiteral("62x62"),
+                                  QStringLiteral("-o"), out.path() + QStringLiteral("/%s.jpg")} +
+                          files);
         if (!process.waitForFinished(15 * 60 * 1000) || process.exitCode() != 0)
             return std::nullopt;
         seconds.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e9);
@@ -183,7 +187,8 @@ void PrintRow(const char* scenario, const Figures& f)
     const double wall = f.count(QStringLiteral("wall_s")) ? f.at(QStringLiteral("wall_s")) : 0;
     const double images = f.count(QStringLiteral("images")) ? f.at(QStringLiteral("images")) : 0;
     std::printf("%-28s %7.0f %10.1f %9.3f %11.1f %9.1f", scenario, images,
-                wall > 0 ? images / wall : 0, wall, f.count(QStringLiteral("gap_ms")) ? f.at(QStringLiteral("gap_ms")) : 0,
+                wall > 0 ? images / wall : 0, wall,
+                f.count(QStringLiteral("gap_ms")) ? f.at(QStringLiteral("gap_ms")) : 0,
                 f.count(QStringLiteral("rss_mb")) ? f.at(QStringLiteral("rss_mb")) : 0);
     if (f.count(QStringLiteral("layout_ms")))
         std::printf("   layout of %0.f cells: %.2f ms", images, f.at(QStringLiteral("layout_ms")));
@@ -214,9 +219,12 @@ int RunScenarios(int runs)
 
     std::printf("\n");
     if (const std::optional<double> vips = MedianVipsSeconds(photos, runs)) {
-        const double ours = photoFigures.count(QStringLiteral("wall_s")) ? photoFigures.at(QStringLiteral("wall_s")) : 0;
-        std::printf("vipsthumbnail -s 62x62, same 200 photos: %.3f s; Tessellon / vipsthumbnail = %.2f\n",
-                    *vips, ours / *vips);
+        const double ours = photoFigures.count(QStringLiteral("wall_s"))
+                                ? photoFigures.at(QStringLiteral("wall_s"))
+                                : 0;
+        std::printf(
+            "vipsthumbnail -s 62x62, same 200 photos: %.3f s; Tessellon / vipsthumbnail = %.2f\n",
+            *vips, ours / *vips);
     } else {
         std::printf("vipsthumbnail is not installed: no comparison\n");
     }

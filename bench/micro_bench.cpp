@@ -37,9 +37,11 @@ BENCHMARK(ResampleReducedPhoto);
 void ShortenLongCaption(benchmark::State& state)
 {
     const QFontMetrics metrics(QApplication::font());
-    const QString name = QStringLiteral("a rather long file name from a camera IMG_20261208_104512.jpg");
+    const QString name =
+        QStringLiteral("a rather long file name from a camera IMG_20261208_104512.jpg");
     for (auto _ : state)
-        benchmark::DoNotOptimize(ShortenCaption(name, 80, [&](const QString& t) { return metrics.horizontalAdvance(t); }));
+        benchmark::DoNotOptimize(ShortenCaption(
+            name, 80, [&](const QString& t) { return metrics.horizontalAdvance(t); }));
 }
 BENCHMARK(ShortenLongCaption);
 

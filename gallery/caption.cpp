@@ -29,7 +29,7 @@ QString LongestFittingPrefix(const QString& text, int budget, const TextWidthFun
     auto fits = [&](size_t count) {
         return count == 0 ? budget >= 0 : width(text.left(ends[count - 1])) <= budget;
     };
-    size_t low = 0;           // characters known to fit, when fits(low)
+    size_t low = 0;            // characters known to fit, when fits(low)
     size_t high = ends.size(); // characters known not to fit
     if (!fits(0))
         return QString();

@@ -19,7 +19,7 @@ struct DecodePipeline::State
     std::atomic<bool> cancelled{false};
     std::mutex mutex;
     std::vector<std::optional<PictureLoad>> results; // guarded by mutex
-    QAbstractEventDispatcher* consumer;               // woken when a result arrives
+    QAbstractEventDispatcher* consumer;              // woken when a result arrives
 };
 
 Picture ResampledForThumbnail(Picture picture, QSize thumbnail, qreal ratio)
@@ -30,8 +30,7 @@ Picture ResampledForThumbnail(Picture picture, QSize thumbnail, qreal ratio)
     if (pixels.isEmpty() || have == pixels || have.width() < pixels.width() ||
         have.height() < pixels.height())
         return picture;
-    picture.image =
-        picture.image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    picture.image = picture.image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return picture;
 }
 
@@ -88,8 +87,8 @@ void DecodePipeline::Submit(int index)
         const Job& job = state->jobs[static_cast<size_t>(index)];
         PictureLoad load = state->decoder(job);
         if (load.picture)
-            *load.picture = ResampledForThumbnail(std::move(*load.picture), state->thumbnail,
-                                                  state->ratio);
+            *load.picture =
+                ResampledForThumbnail(std::move(*load.picture), state->thumbnail, state->ratio);
         {
             const std::lock_guard lock(state->mutex);
             state->results[static_cast<size_t>(index)] = std::move(load);

@@ -7,7 +7,8 @@
 // remembered. A cancelled pick or a folder that cannot be read changes nothing.
 void frmMosaq::OpenFolder(bool noDialog)
 {
-    QString path = ReadSetting(QStringLiteral("Last Path"), QDir::toNativeSeparators(QDir::rootPath()));
+    QString path =
+        ReadSetting(QStringLiteral("Last Path"), QDir::toNativeSeparators(QDir::rootPath()));
     if (!noDialog)
         path = folderPicker_(this, QStringLiteral("Select a Folder with Images..."), path);
     if (path.isEmpty() || unloaded_)

@@ -33,7 +33,8 @@ void frmMosaq::optThumb_DblClick(int /*index*/)
 bool frmMosaq::GalleryHasFocus() const
 {
     const QWidget* focus = focusWidget();
-    return focus != nullptr && focus != vsbSlide && (focus == picFrame || picFrame->isAncestorOf(focus));
+    return focus != nullptr && focus != vsbSlide &&
+           (focus == picFrame || picFrame->isAncestorOf(focus));
 }
 
 // Arrow keys move the selection between cells and keep it in view; Enter selects.

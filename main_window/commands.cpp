@@ -1,5 +1,4 @@
 #include "main_window/frmMosaq.h"
-
 #include "platform/clipboard.h"
 
 // The one entry for commands: the toolbar's buttons and the cells' double-click.

@@ -6,14 +6,15 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QShowEvent>
 #include <QScreen>
+#include <QShowEvent>
 #include <QStyle>
 
 namespace {
 
 const QString MainSection = QStringLiteral("Main");
-const QString ImagePattern = QStringLiteral("*.bmp;*.dib;*.rle;*.gif;*.jpg;*.wmf;*.emf;*.ico;*.cur");
+const QString ImagePattern =
+    QStringLiteral("*.bmp;*.dib;*.rle;*.gif;*.jpg;*.wmf;*.emf;*.ico;*.cur");
 
 constexpr QSize DesignClientSize(288, 228);
 constexpr QSize ToolbarButtonSize(50, 36);
@@ -93,7 +94,8 @@ void frmMosaq::CreateControls()
                                      SystemColor::Highlight, SystemColor::WindowText);
     CreateStatusBar();
 
-    picThumb = NewPictureBox("picThumb", this, {145, 133, 64, 64}, SystemColor::Window, SystemColor::WindowText);
+    picThumb = NewPictureBox("picThumb", this, {145, 133, 64, 64}, SystemColor::Window,
+                             SystemColor::WindowText);
     picThumb->SetAutoSize(true);
     picThumb->hide();
 
@@ -106,7 +108,8 @@ void frmMosaq::CreateControls()
 
     CreateToolbar();
 
-    picLoad = NewPictureBox("picLoad", this, {145, 51, 80, 80}, SystemColor::Window, SystemColor::WindowText);
+    picLoad = NewPictureBox("picLoad", this, {145, 51, 80, 80}, SystemColor::Window,
+                            SystemColor::WindowText);
     picLoad->SetAutoSize(true);
     picLoad->hide();
 
@@ -125,8 +128,9 @@ void frmMosaq::CreateControls()
             optThumb_Click(0);
     });
     connect(first, &ThumbButton::doubleClicked, this, [this] { optThumb_DblClick(0); });
-    for (QObject* gallery : {static_cast<QObject*>(first), static_cast<QObject*>(picSlide),
-                             static_cast<QObject*>(picSlide->Client()), static_cast<QObject*>(picFrame)})
+    for (QObject* gallery :
+         {static_cast<QObject*>(first), static_cast<QObject*>(picSlide),
+          static_cast<QObject*>(picSlide->Client()), static_cast<QObject*>(picFrame)})
         gallery->installEventFilter(this);
 
     vsbSlide = new QScrollBar(Qt::Vertical, picFrame->Client());
@@ -175,7 +179,8 @@ void frmMosaq::CreateToolbar()
         button->setIcon(icon);
         button->setIconSize(ToolbarImageSize);
         button->setFixedSize(ToolbarButtonSize);
-        connect(button, &QToolButton::clicked, this, [this, button] { tbrMain_ButtonClick(button); });
+        connect(button, &QToolButton::clicked, this,
+                [this, button] { tbrMain_ButtonClick(button); });
         tbrMain->addWidget(button);
     }
 

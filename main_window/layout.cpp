@@ -33,8 +33,7 @@ void frmMosaq::Form_Resize()
     }
 
     const int toolbarHeight = tbrMain->height();
-    picFrame->setGeometry(0, toolbarHeight, width(),
-                          height() - toolbarHeight - sbrMain->height());
+    picFrame->setGeometry(0, toolbarHeight, width(), height() - toolbarHeight - sbrMain->height());
 
     const int viewportWidth = picFrame->ScaleWidth();
     const int viewportHeight = picFrame->ScaleHeight();

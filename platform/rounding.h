@@ -17,8 +17,8 @@ inline double RoundHalfEven(double value)
 inline std::optional<std::int32_t> RoundToInt32(double value)
 {
     const double rounded = RoundHalfEven(value);
-    if (!(rounded >= std::numeric_limits<std::int32_t>::min()
-          && rounded <= std::numeric_limits<std::int32_t>::max()))
+    if (!(rounded >= std::numeric_limits<std::int32_t>::min() &&
+          rounded <= std::numeric_limits<std::int32_t>::max()))
         return std::nullopt;
     return static_cast<std::int32_t>(rounded);
 }

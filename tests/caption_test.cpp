@@ -33,7 +33,7 @@ TEST(Caption, NamesFitWithinTheCellWidthLessFifteen)
         {"abcdefghijklmn", 80, "abcdefghijk..."}, // 70 > 65: cut to 56 pixels, then "..."
         {"short.jpg", 80, "short.jpg"},
         {"", 80, ""},
-        {"abc", 20, "..."},                       // budget 5 - 9 < 0: nothing fits
+        {"abc", 20, "..."},                        // budget 5 - 9 < 0: nothing fits
         {"abcdefghijklm", 80.5F, "abcdefghijklm"}, // 65.5 -> 66 (even), fits
     };
     for (const Case& c : cases)
@@ -45,8 +45,8 @@ TEST(Caption, NamesFitWithinTheCellWidthLessFifteen)
 TEST(Caption, CuttingNeverSplitsACharacter)
 {
     // "abcdefghij" is 50 pixels; the emoji would end at 60 > 56 and must go whole.
-    const QString name = QStringLiteral("abcdefghij") + QString::fromUtf8("\U0001F600") +
-                         QStringLiteral("xyz");
+    const QString name =
+        QStringLiteral("abcdefghij") + QString::fromUtf8("\U0001F600") + QStringLiteral("xyz");
     const QString caption = ShortenCaption(name, 80, FixedWidth);
     EXPECT_EQ(caption, QStringLiteral("abcdefghij..."));
     for (const QChar c : caption)
@@ -57,9 +57,9 @@ TEST(Caption, ProgressPercentRoundsHalvesToEven)
 {
     EXPECT_EQ(BuildProgressPercent(0, 100), 1);
     EXPECT_EQ(BuildProgressPercent(99, 100), 100);
-    EXPECT_EQ(BuildProgressPercent(0, 8), 12);  // 12.5
-    EXPECT_EQ(BuildProgressPercent(2, 8), 38);  // 37.5
-    EXPECT_EQ(BuildProgressPercent(4, 8), 62);  // 62.5
+    EXPECT_EQ(BuildProgressPercent(0, 8), 12); // 12.5
+    EXPECT_EQ(BuildProgressPercent(2, 8), 38); // 37.5
+    EXPECT_EQ(BuildProgressPercent(4, 8), 62); // 62.5
     EXPECT_EQ(BuildProgressPercent(0, 3), 33);
     EXPECT_EQ(BuildProgressPercent(99999, 100000), 100);
 }
@@ -75,7 +75,8 @@ TEST(Caption, TheLongestFittingPrefixIsKeptWhateverTheNamesLength)
         const bool cut = FixedWidth(name) > 65;
         while (cut && FixedWidth(chopped) > budget)
             chopped.chop(1);
-        EXPECT_EQ(ShortenCaption(name, 80, FixedWidth), cut ? chopped + QStringLiteral("...") : name)
+        EXPECT_EQ(ShortenCaption(name, 80, FixedWidth),
+                  cut ? chopped + QStringLiteral("...") : name)
             << length;
     }
 }

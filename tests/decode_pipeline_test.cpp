@@ -79,7 +79,8 @@ TEST(DecodePipeline, PicturesArriveInListOrderWithFailuresInPlace)
         if (i % 7 == 3)
             WriteBytes(path, "BM damaged");
         else
-            WriteSolidImage(path, QSize(1 + i * 5, 1 + (40 - i) * 3), QColor(i * 6, 0, 255 - i * 6));
+            WriteSolidImage(path, QSize(1 + i * 5, 1 + (40 - i) * 3),
+                            QColor(i * 6, 0, 255 - i * 6));
         jobs.push_back({path, PictureRequest()});
     }
     DecodePipeline pipeline(jobs, QSize(64, 64), 1.0, 4);

@@ -126,7 +126,8 @@ TEST_F(GalleryTest, DamagedFilesAreSkippedAndCellsStayContiguous)
     EXPECT_EQ(Tags(*window), (QStringList{QStringLiteral("a.bmp"), QStringLiteral("c.jpg"),
                                           QStringLiteral("e.bmp")}));
     const QColor blue = CellColourAt(*window, 1, {32, 32});
-    EXPECT_TRUE(blue.blue() > 240 && blue.red() < 16 && blue.green() < 16) << blue.name().toStdString();
+    EXPECT_TRUE(blue.blue() > 240 && blue.red() < 16 && blue.green() < 16)
+        << blue.name().toStdString();
     for (int i = 0; i < 3; ++i) {
         EXPECT_TRUE(window->optThumb(i)->isVisible()) << i;
         EXPECT_EQ(window->optThumb(i)->Caption(), window->optThumb(i)->Tag());
@@ -147,8 +148,9 @@ TEST_F(GalleryTest, IconsAndCursorsAnywhereInTheNameLoadAtTheLargeIconSize)
     for (const char* name : {"PHOTO.ICO", "my.icons.bmp", "x.cursor.gif", "plain.bmp"})
         ASSERT_TRUE(WriteIcon(folder + QLatin1Char('/') + QLatin1String(name), entries));
     OpenInWindow(*window, folder);
-    ASSERT_EQ(Tags(*window), (QStringList{QStringLiteral("my.icons.bmp"), QStringLiteral("PHOTO.ICO"),
-                                          QStringLiteral("plain.bmp"), QStringLiteral("x.cursor.gif")}));
+    ASSERT_EQ(Tags(*window),
+              (QStringList{QStringLiteral("my.icons.bmp"), QStringLiteral("PHOTO.ICO"),
+                           QStringLiteral("plain.bmp"), QStringLiteral("x.cursor.gif")}));
     for (const int cell : {0, 1, 3})
         EXPECT_EQ(CellColourAt(*window, cell, {20, 20}), QColor(Qt::blue)) << cell;
     // Without the selector an icon gives its first entry: 16 pixels, red.
@@ -186,7 +188,8 @@ TEST_F(GalleryTest, CaptionsKeepNamesThatFitAndCutOnePixelMore)
         if (cell->Tag() == fits)
             EXPECT_EQ(cell->Caption(), fits);
         else
-            EXPECT_TRUE(cell->Caption().endsWith(QStringLiteral("..."))) << cell->Caption().toStdString();
+            EXPECT_TRUE(cell->Caption().endsWith(QStringLiteral("...")))
+                << cell->Caption().toStdString();
     }
 }
 
@@ -222,7 +225,8 @@ TEST_F(GalleryTest, ProgressAdvancesFileByFileAndReachesTheEnd)
         {
             YieldProbe probe([&] {
                 // Once placed over the status bar.
-                if (window->picProgress->isVisible() && window->picProgress->y() > window->sbrMain->y()) {
+                if (window->picProgress->isVisible() &&
+                    window->picProgress->y() > window->sbrMain->y()) {
                     inner = window->picProgress->ScaleWidth();
                     fills.append(window->picProgressSlide->width());
                 }
@@ -297,9 +301,13 @@ TEST_F(GalleryTest, ABuildStartedDuringABuildSupersedesIt)
         int cells;
     };
     const Case cases[] = {
-        {"Refresh", [](frmMosaq& w) { w.tbrMain_ButtonClick(w.ToolbarButtonByKey(QStringLiteral("Refresh"))); },
+        {"Refresh",
+         [](frmMosaq& w) {
+             w.tbrMain_ButtonClick(w.ToolbarButtonByKey(QStringLiteral("Refresh")));
+         },
          first, 30},
-        {"Browse", [](frmMosaq& w) { w.tbrMain_ButtonClick(w.ToolbarButtonByKey(QStringLiteral("Browse"))); },
+        {"Browse",
+         [](frmMosaq& w) { w.tbrMain_ButtonClick(w.ToolbarButtonByKey(QStringLiteral("Browse"))); },
          second, 4},
     };
     for (const Case& c : cases) {
@@ -377,7 +385,8 @@ TEST_F(OpenFolderTest, AFolderThatCannotBeOpenedChangesNothing)
     const Case cases[] = {
         {"vanished", "[Main]\r\nLast Path=/nonexistent-folder-of-tessellon\r\n"},
         {"empty", "[Main]\r\nLast Path=\r\n"},
-        {"a file", "[Main]\r\nLast Path=" + QFile::encodeName(TempPath(QStringLiteral("file.bmp"))) + "\r\n"},
+        {"a file",
+         "[Main]\r\nLast Path=" + QFile::encodeName(TempPath(QStringLiteral("file.bmp"))) + "\r\n"},
     };
     WriteSolidImage(TempPath(QStringLiteral("file.bmp")), {4, 4}, Qt::red);
     for (const Case& c : cases) {
@@ -425,7 +434,8 @@ TEST_F(OpenFolderTest, TheWholeCorpusBuildsWithoutACrash)
     QDirIterator files(corpus, QDir::Files, QDirIterator::Subdirectories);
     while (files.hasNext()) {
         const QString file = files.next();
-        const QString link = QDir(corpus).relativeFilePath(file).replace(QLatin1Char('/'), QLatin1Char('_'));
+        const QString link =
+            QDir(corpus).relativeFilePath(file).replace(QLatin1Char('/'), QLatin1Char('_'));
         ASSERT_TRUE(QFile::link(file, folder + QLatin1Char('/') + link));
         ++listed;
     }

@@ -25,22 +25,28 @@ protected:
 TEST_F(LifecycleTest, StoredPositionMovesTheWindowAndKeepsWhatItLeavesOut)
 {
     const QString noFolder = QStringLiteral("Last Path=/nonexistent-folder-of-tessellon\r\n");
-    WriteSettingsText((QStringLiteral("[Main]\r\n") + noFolder + QStringLiteral("Window Position=1500, 3000\r\n")).toUtf8());
+    WriteSettingsText(
+        (QStringLiteral("[Main]\r\n") + noFolder + QStringLiteral("Window Position=1500, 3000\r\n"))
+            .toUtf8());
     const std::unique_ptr<frmMosaq> created = NewWindow();
     const QPointF twips = TwipsPerPixel(*created);
     EXPECT_EQ(created->frameGeometry().topLeft(),
               QPoint(qRound(1500 / twips.x()), qRound(3000 / twips.y())));
     EXPECT_EQ(created->size(), QSize(288, 228)) << "width and height kept";
 
-    WriteSettingsText((QStringLiteral("[Main]\r\n") + noFolder + QStringLiteral("Window Position=1500,3000,4500,6000\r\n")).toUtf8());
+    WriteSettingsText((QStringLiteral("[Main]\r\n") + noFolder +
+                       QStringLiteral("Window Position=1500,3000,4500,6000\r\n"))
+                          .toUtf8());
     const std::unique_ptr<frmMosaq> onePiece = NewWindow();
     EXPECT_EQ(onePiece->frameGeometry().left(), qRound(1500 / twips.x()));
     EXPECT_EQ(onePiece->size(), QSize(288, 228));
 
-    WriteSettingsText((QStringLiteral("[Main]\r\n") + noFolder + QStringLiteral("Window Position=1500, 3000, 9e99, 6000\r\n")).toUtf8());
+    WriteSettingsText((QStringLiteral("[Main]\r\n") + noFolder +
+                       QStringLiteral("Window Position=1500, 3000, 9e99, 6000\r\n"))
+                          .toUtf8());
     const std::unique_ptr<frmMosaq> outOfRange = NewWindow();
-    EXPECT_EQ(outOfRange->geometry(), created->geometry().translated(
-                                          outOfRange->pos() - created->pos()))
+    EXPECT_EQ(outOfRange->geometry(),
+              created->geometry().translated(outOfRange->pos() - created->pos()))
         << "an unreadable position is treated as absent";
 }
 
@@ -69,12 +75,11 @@ TEST_F(LifecycleTest, UnloadStoresThePlacementOfANormalWindow)
     const QRect outer = window->frameGeometry();
     window->close();
     const QPointF twips = TwipsPerPixel(*window);
-    EXPECT_EQ(Setting(SettingsFile(), "Window Position"),
-              QStringLiteral("%1, %2, %3, %4")
-                  .arg(outer.x() * twips.x())
-                  .arg(outer.y() * twips.y())
-                  .arg(outer.width() * twips.x())
-                  .arg(outer.height() * twips.y()));
+    EXPECT_EQ(Setting(SettingsFile(), "Window Position"), QStringLiteral("%1, %2, %3, %4")
+                                                              .arg(outer.x() * twips.x())
+                                                              .arg(outer.y() * twips.y())
+                                                              .arg(outer.width() * twips.x())
+                                                              .arg(outer.height() * twips.y()));
     EXPECT_EQ(Setting(SettingsFile(), "Maximized"), QStringLiteral("False"));
     EXPECT_TRUE(SettingsText().contains("Last Path=/nonexistent-folder-of-tessellon\r\n"));
 }
@@ -122,7 +127,9 @@ TEST_F(LifecycleTest, EveryWayOutUnloadsOnceAndEndsThroughTheCaller)
         std::function<void(frmMosaq&)> leave;
         int ended;
     } cases[] = {
-        {"Exit", [](frmMosaq& w) { w.tbrMain_ButtonClick(w.ToolbarButtonByKey(QStringLiteral("Exit"))); }, 1},
+        {"Exit",
+         [](frmMosaq& w) { w.tbrMain_ButtonClick(w.ToolbarButtonByKey(QStringLiteral("Exit"))); },
+         1},
         {"close", [](frmMosaq& w) { w.close(); }, 0},
         {"Alt+X",
          [](frmMosaq& w) {

@@ -14,11 +14,11 @@ TEST(Navigation, KeysMoveWithinTheGrid)
         int target;
     };
     const Case cases[] = {
-        {Qt::Key_Right, 4, 5},    {Qt::Key_Left, 4, 3},    {Qt::Key_Up, 4, 1},
-        {Qt::Key_Down, 4, 7},     {Qt::Key_Left, 0, 0},    {Qt::Key_Right, 9, 9},
-        {Qt::Key_Up, 1, 1},       {Qt::Key_Down, 8, 8},    {Qt::Key_Down, 7, 7},
-        {Qt::Key_Home, 7, 0},     {Qt::Key_End, 2, 9},     {Qt::Key_PageDown, 1, 7},
-        {Qt::Key_PageDown, 5, 9}, {Qt::Key_PageUp, 8, 2},  {Qt::Key_PageUp, 4, 1},
+        {Qt::Key_Right, 4, 5},    {Qt::Key_Left, 4, 3},   {Qt::Key_Up, 4, 1},
+        {Qt::Key_Down, 4, 7},     {Qt::Key_Left, 0, 0},   {Qt::Key_Right, 9, 9},
+        {Qt::Key_Up, 1, 1},       {Qt::Key_Down, 8, 8},   {Qt::Key_Down, 7, 7},
+        {Qt::Key_Home, 7, 0},     {Qt::Key_End, 2, 9},    {Qt::Key_PageDown, 1, 7},
+        {Qt::Key_PageDown, 5, 9}, {Qt::Key_PageUp, 8, 2}, {Qt::Key_PageUp, 4, 1},
         {Qt::Key_A, 4, -1},
     };
     for (const Case& c : cases)

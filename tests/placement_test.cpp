@@ -12,10 +12,11 @@ TEST(Placement, LeadingNumberReadsSignDigitsDecimalsAndExponent)
         std::optional<double> value;
     };
     const Case cases[] = {
-        {"100", 100},     {" 100 ", 100},   {"-15", -15},      {"+7", 7},     {"2.5", 2.5},
-        {"1e3", 1000},    {"1.5E-1", 0.15}, {"12abc", 12},     {"3.", 3},     {".5", 0.5},
-        {"1e", 1},        {"1e+", 1},       {" ", std::nullopt}, {"abc", std::nullopt},
-        {"-", std::nullopt}, {".", std::nullopt}, {"1,5", 1},   {"٣", std::nullopt},
+        {"100", 100},        {" 100 ", 100},        {"-15", -15},        {"+7", 7},
+        {"2.5", 2.5},        {"1e3", 1000},         {"1.5E-1", 0.15},    {"12abc", 12},
+        {"3.", 3},           {".5", 0.5},           {"1e", 1},           {"1e+", 1},
+        {" ", std::nullopt}, {"abc", std::nullopt}, {"-", std::nullopt}, {".", std::nullopt},
+        {"1,5", 1},          {"٣", std::nullopt},
     };
     for (const Case& c : cases) {
         const std::optional<double> value = LeadingNumber(QString::fromUtf8(c.piece));
@@ -39,11 +40,11 @@ TEST(Placement, StoredPositionPiecesApplyOverTheCurrentPlacement)
         {"100, 200", {100, 200, 3000, 4000}},
         {"100,200,300,400", {100, 2000, 3000, 4000}}, // no blank after the commas: one piece
         {"1, 2, 3, 4, 5", {1, 2, 3, 4}},
-        {" 7 ,  8", {7, 8, 3000, 4000}},             // blanks around a number are dropped
+        {" 7 ,  8", {7, 8, 3000, 4000}}, // blanks around a number are dropped
         {"2.5, 3.5, -2.5, 0.5", {2, 4, -2, 0}},
         {", , 50", {1000, 2000, 50, 4000}},
         {"x, 10", {0, 10, 3000, 4000}},
-        {" , 10", {0, 10, 3000, 4000}},              // a blank is not an empty piece
+        {" , 10", {0, 10, 3000, 4000}}, // a blank is not an empty piece
     };
     for (const Case& c : cases) {
         const std::optional<StoredPlacement> stored =
@@ -68,8 +69,8 @@ TEST(Placement, MaximizedReadsBooleansAndNumbers)
         std::optional<bool> value;
     };
     const Case cases[] = {
-        {"True", true},   {"TRUE", true},   {"false", false}, {"False", false},
-        {"1", true},      {"0", false},     {"-1", true},     {" 0.0 ", false},
+        {"True", true},        {"TRUE", true},     {"false", false},     {"False", false},
+        {"1", true},           {"0", false},       {"-1", true},         {" 0.0 ", false},
         {"yes", std::nullopt}, {"", std::nullopt}, {"1x", std::nullopt},
     };
     for (const Case& c : cases)

@@ -14,10 +14,10 @@ TEST(ProgressGeometry, FillAndTextPosition)
     EXPECT_EQ(ProgressFillWidth(50, 196), 98);
     EXPECT_EQ(ProgressFillWidth(0, 196), 0);
     EXPECT_EQ(ProgressFillWidth(100, 196), 196);
-    EXPECT_EQ(ProgressFillWidth(1, 250), 2);  // 2.5 -> 2
-    EXPECT_EQ(ProgressFillWidth(3, 250), 8);  // 7.5 -> 8
-    EXPECT_EQ(ProgressTextTop(16, 13), 2);    // 1.5 -> 2
-    EXPECT_EQ(ProgressTextTop(16, 11), 2);    // 2.5 -> 2
+    EXPECT_EQ(ProgressFillWidth(1, 250), 2); // 2.5 -> 2
+    EXPECT_EQ(ProgressFillWidth(3, 250), 8); // 7.5 -> 8
+    EXPECT_EQ(ProgressTextTop(16, 13), 2);   // 1.5 -> 2
+    EXPECT_EQ(ProgressTextTop(16, 11), 2);   // 2.5 -> 2
     EXPECT_EQ(ProgressTextTop(16, 16), 0);
-    EXPECT_EQ(ProgressTextTop(10, 15), -2);   // -2.5 -> -2: starts above and is clipped
+    EXPECT_EQ(ProgressTextTop(10, 15), -2); // -2.5 -> -2: starts above and is clipped
 }

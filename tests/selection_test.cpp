@@ -188,7 +188,8 @@ TEST_F(SelectionTest, ArrowKeysMoveTheSelectionAndKeepItInView)
 TEST_F(SelectionTest, TheWheelScrollsTheGallery)
 {
     const std::unique_ptr<frmMosaq> window = ShowGallery(40);
-    for (QWidget* under : {static_cast<QWidget*>(window->optThumb(3)), window->picSlide->Client()}) {
+    for (QWidget* under :
+         {static_cast<QWidget*>(window->optThumb(3)), window->picSlide->Client()}) {
         window->vsbSlide->setValue(0);
         const QPointF at(10, 10);
         QWheelEvent wheel(at, under->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,

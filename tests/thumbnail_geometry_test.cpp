@@ -10,7 +10,7 @@ TEST(ThumbnailGeometry, PicturesFitWithinAOnePixelMarginNeverEnlarged)
         QRect image;
     };
     const Case cases[] = {
-        {{62, 62}, {1, 1, 62, 62}},   // fits exactly: drawn as it is
+        {{62, 62}, {1, 1, 62, 62}}, // fits exactly: drawn as it is
         {{10, 10}, {27, 27, 10, 10}},
         {{1, 1}, {31, 31, 1, 1}},     // floor(63 / 2)
         {{63, 10}, {1, 27, 62, 10}},  // one pixel too wide: scaled by 62/63
@@ -22,6 +22,6 @@ TEST(ThumbnailGeometry, PicturesFitWithinAOnePixelMarginNeverEnlarged)
         {{4000, 3000}, {1, 9, 62, 46}}, // 3000 * (62 / 4000) is 46.5 in single precision
     };
     for (const Case& c : cases)
-        EXPECT_EQ(ThumbnailImageRect(QSizeF(64, 64), c.source), c.image) << c.source.width()
-                                                                           << "x" << c.source.height();
+        EXPECT_EQ(ThumbnailImageRect(QSizeF(64, 64), c.source), c.image)
+            << c.source.width() << "x" << c.source.height();
 }

@@ -17,7 +17,8 @@ QImage Solid(QSize size, QColor color)
 QColor At(const QImage& image, int x, int y)
 {
     const qreal ratio = image.devicePixelRatio();
-    return image.pixelColor(static_cast<int>((x + 0.5) * ratio), static_cast<int>((y + 0.5) * ratio));
+    return image.pixelColor(static_cast<int>((x + 0.5) * ratio),
+                            static_cast<int>((y + 0.5) * ratio));
 }
 
 } // namespace
@@ -41,7 +42,7 @@ protected:
 
 TEST_F(ThumbnailTest, OutlineBackgroundAndPictureLieWhereTheGeometrySays)
 {
-    const QSize sources[] = {{62, 62}, {10, 10}, {1, 1},   {63, 10},
+    const QSize sources[] = {{62, 62},   {10, 10}, {1, 1},   {63, 10},
                              {100, 100}, {124, 5}, {124, 7}, {5, 200}};
     for (const QSize source : sources) {
         const QImage thumbnail = Draw(Solid(source, Qt::red), source);

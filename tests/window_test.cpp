@@ -138,7 +138,9 @@ TEST_F(CompositionTest, StatusBarHasAPicturePanelAndAStretchingTextPanel)
 TEST_F(CompositionTest, TabOrderRunsFromTheGalleryToTheToolbar)
 {
     const std::unique_ptr<frmMosaq> window = NewWindow();
-    QWidget* expected[] = {window->picFrame, window->vsbSlide, window->optThumb(0),
+    QWidget* expected[] = {window->picFrame,
+                           window->vsbSlide,
+                           window->optThumb(0),
                            window->ToolbarButtonByKey(QStringLiteral("Browse")),
                            window->ToolbarButtonByKey(QStringLiteral("Edit")),
                            window->ToolbarButtonByKey(QStringLiteral("Refresh")),
@@ -182,11 +184,8 @@ TEST_F(LayoutTest, TooSmallSizesAreCorrectedWidthThenHeight)
         QSize result;
     };
     const Case cases[] = {
-        {{300, 500}, {346, 500}},
-        {{500, 300}, {500, 378}},
-        {{200, 200}, {346, 378}},
-        {{346, 378}, {346, 378}},
-        {{347, 379}, {347, 379}},
+        {{300, 500}, {346, 500}}, {{500, 300}, {500, 378}}, {{200, 200}, {346, 378}},
+        {{346, 378}, {346, 378}}, {{347, 379}, {347, 379}},
     };
     for (const Case& c : cases) {
         window->resize(c.requested - frame);
@@ -233,7 +232,7 @@ TEST_F(LayoutTest, ScrollBarFollowsTheGrid)
         {1, 0, false, {320, 96}},
         {6, 0, false, {320, 192}},
         {7, 0, false, {320, 192}},
-        {16, 0, true, {320, 384}},      // exactly as high as the viewport
+        {16, 0, true, {320, 384}}, // exactly as high as the viewport
         {500, 12000 - 384, true, {320, 12000}},
     };
     for (const Case& c : cases) {
@@ -280,7 +279,8 @@ TEST_F(LayoutTest, MinimizedWindowIsLeftAloneAndRestoredWindowIsLaidOut)
     window->showMinimized();
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->isMinimized(); }));
     window->Form_Resize();
-    EXPECT_EQ(window->optThumb(7)->pos(), window->optThumb(0)->pos()) << "no layout while minimized";
+    EXPECT_EQ(window->optThumb(7)->pos(), window->optThumb(0)->pos())
+        << "no layout while minimized";
     window->showNormal();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isMinimized(); }));
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->optThumb(7)->pos() == QPoint(240, 96); }));

@@ -15,7 +15,6 @@ QStringList NameFilters(const QString& pattern)
     return filters;
 }
 
-
 QString NativeFolderPath(const QString& folder)
 {
     return QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()));

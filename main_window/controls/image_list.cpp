@@ -4,8 +4,7 @@
 
 ImageList::ImageList(QSize imageSize)
     : imageSize_(imageSize)
-{
-}
+{}
 
 void ImageList::Add(const QString& key, const QString& file)
 {

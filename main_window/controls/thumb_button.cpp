@@ -5,7 +5,6 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
-
 namespace {
 
 constexpr int CaptionMargin = 2;
@@ -90,8 +89,8 @@ void ThumbButton::paintEvent(QPaintEvent* /*event*/)
         const QRect pictureArea(inner.left(), inner.top(), inner.width(),
                                 captionRect.top() - inner.top());
         const QPointF topLeft(pictureArea.left() + (pictureArea.width() - pictureSize.width()) / 2,
-                              pictureArea.top()
-                                  + (pictureArea.height() - pictureSize.height()) / 2);
+                              pictureArea.top() +
+                                  (pictureArea.height() - pictureSize.height()) / 2);
         painter.drawImage(QPointF(std::floor(topLeft.x()), std::floor(topLeft.y())), picture_);
     }
     painter.setPen(palette().color(QPalette::ButtonText));

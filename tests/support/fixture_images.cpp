@@ -15,7 +15,8 @@ bool WriteSolidImage(const QString& path, QSize size, QColor color, const char* 
 bool WriteBytes(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
 }
 
 namespace {
