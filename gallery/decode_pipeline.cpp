@@ -15,7 +15,7 @@ struct DecodePipeline::State
     std::vector<Job> jobs;
     Decoder decoder;
     QSize thumbnail;
-    qreal ratio;
+    qreal ratio = 1.0;
     std::atomic<bool> cancelled{false};
     std::mutex mutex;
     std::vector<std::optional<PictureLoad>> results; // guarded by mutex
@@ -68,8 +68,7 @@ std::optional<PictureLoad> DecodePipeline::TryTake(int index)
         auto& slot = state_->results.at(static_cast<size_t>(index));
         if (!slot)
             return std::nullopt;
-        result = std::move(slot);
-        slot.reset();
+        result.swap(slot);
     }
     // Keeps `lookahead` jobs in flight beyond the one just taken.
     while (submitted_ < count_ && submitted_ <= index + lookahead_)

@@ -16,7 +16,8 @@ int GridColumns(float viewportWidth, float scrollBarWidth, float cellWidth)
 QPoint GridCellPosition(int index, int columns, float cellWidth, float cellHeight)
 {
     const float left = cellWidth * static_cast<float>(index % columns);
-    const float top = static_cast<float>(index / columns) * cellHeight;
+    const int row = index / columns; // whole rows: the division floors on purpose
+    const float top = static_cast<float>(row) * cellHeight;
     return {RoundToInt(left), RoundToInt(top)};
 }
 
