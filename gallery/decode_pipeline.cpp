@@ -19,7 +19,7 @@ struct DecodePipeline::State
     std::atomic<bool> cancelled{false};
     std::mutex mutex;
     std::vector<std::optional<PictureLoad>> results; // guarded by mutex
-    QAbstractEventDispatcher* consumer;              // woken when a result arrives
+    QAbstractEventDispatcher* consumer = nullptr;    // woken when a result arrives
 };
 
 Picture ResampledForThumbnail(Picture picture, QSize thumbnail, qreal ratio)
