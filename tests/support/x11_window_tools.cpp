@@ -1,5 +1,7 @@
 #include "support/x11_window_tools.h"
 
+#include <QSysInfo>
+
 #include <xcb/xcb.h>
 
 #include <cstdlib>
@@ -73,6 +75,10 @@ QImage GrabWindow(const std::string& display, std::uint32_t window)
     const Connection connection = Connect(display);
     if (!connection)
         return {};
+    const bool serverLsbFirst =
+        xcb_get_setup(connection.get())->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
+    if (serverLsbFirst != (QSysInfo::ByteOrder == QSysInfo::LittleEndian))
+        return {};
     const Owned<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(
         connection.get(), xcb_get_geometry(connection.get(), window), nullptr));
     if (!geometry || geometry->depth != 24 || geometry->width == 0 || geometry->height == 0)
@@ -84,12 +90,14 @@ QImage GrabWindow(const std::string& display, std::uint32_t window)
                             nullptr));
     if (!image)
         return {};
-    // Depth 24 comes as 32 bits a pixel, blue first, rows without padding.
+    // Depth 24 comes as 32 bits a pixel in the host's order, rows without padding.
     const int width = geometry->width;
     const int height = geometry->height;
     const auto length = static_cast<std::size_t>(xcb_get_image_data_length(image.get()));
     if (length != static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4)
         return {};
-    return QImage(xcb_get_image_data(image.get()), width, height, width * 4, QImage::Format_RGB32)
+    const auto bytesPerLine = static_cast<qsizetype>(width) * 4;
+    return QImage(xcb_get_image_data(image.get()), width, height, bytesPerLine,
+                  QImage::Format_RGB32)
         .copy();
 }
