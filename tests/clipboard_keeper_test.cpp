@@ -1,89 +1,29 @@
 // End to end: a probe program sets the clipboard and ends exactly as the program does,
 // on a private Xvfb; xclip then reads what is left on the clipboard.
 
+#include "support/process_tools.h"
 #include "support/xvfb_server.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
 #include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <functional>
 #include <optional>
 #include <string>
-#include <thread>
-#include <vector>
 
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 
 // The program must end within a few seconds whatever becomes of the clipboard text.
 constexpr auto kPromptEnd = 5s;
 constexpr auto kSettleTime = 5s;
 const QString kKeeperName = QStringLiteral("tessellon-clipboard-keeper");
-
-struct ProcessResult
-{
-    bool finished = false;
-    int exitCode = -1;
-    QByteArray output;
-    QByteArray errors;
-    Clock::duration elapsed{};
-};
-
-bool WaitUntil(const std::function<bool()>& condition, Clock::duration timeout)
-{
-    const auto deadline = Clock::now() + timeout;
-    while (!condition()) {
-        if (Clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
-
-struct ProcStat
-{
-    pid_t parent = 0;
-    char state = '?';
-};
-
-std::optional<ProcStat> ReadProcStat(pid_t pid)
-{
-    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray line = file.readAll();
-    // "pid (command) state ppid ...": the command may itself hold spaces and parentheses.
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 2 || fields[0].isEmpty())
-        return std::nullopt;
-    return ProcStat{static_cast<pid_t>(fields[1].toInt()), fields[0].at(0)};
-}
-
-std::vector<pid_t> AllPids()
-{
-    std::vector<pid_t> pids;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString& entry : entries) {
-        bool isNumber = false;
-        const int pid = entry.toInt(&isNumber);
-        if (isNumber)
-            pids.push_back(pid);
-    }
-    return pids;
-}
 
 class ClipboardKeeperTest : public ::testing::Test
 {
@@ -103,11 +43,8 @@ protected:
 
     void TearDown() override
     {
-        for (const pid_t pid : KeeperPids()) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-        ReapEndedChildren();
+        KillProcessesRunning(KeeperPath());
+        ReapEndedChildren(xvfb_.Pid());
     }
 
     QString ProbePath() const { return dir_.filePath(QStringLiteral("clipboard_probe")); }
@@ -128,25 +65,9 @@ protected:
     }
 
     ProcessResult Run(const QString& program, const QStringList& arguments,
-                      const QByteArray& input = {}, Clock::duration timeout = 10s) const
+                      const QByteArray& input = {}) const
     {
-        QProcess process;
-        process.setProcessEnvironment(Environment());
-        const auto started = Clock::now();
-        process.start(program, arguments);
-        ProcessResult result;
-        if (!process.waitForStarted(5000))
-            return result;
-        process.write(input);
-        process.closeWriteChannel();
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(timeout);
-        result.finished = process.waitForFinished(static_cast<int>(ms.count())) &&
-                          process.exitStatus() == QProcess::NormalExit;
-        result.elapsed = Clock::now() - started;
-        result.exitCode = process.exitCode();
-        result.output = process.readAllStandardOutput();
-        result.errors = process.readAllStandardError();
-        return result;
+        return RunProcess(program, arguments, Environment(), input);
     }
 
     // Runs the probe and checks that it ended promptly, cleanly and with the text taken.
@@ -162,38 +83,11 @@ protected:
 
     std::optional<QByteArray> Paste(const QString& target = QStringLiteral("UTF8_STRING")) const
     {
-        const ProcessResult xclip = Run(
-            QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
-                                      QStringLiteral("clipboard"), QStringLiteral("-t"), target});
-        if (!xclip.finished || xclip.exitCode != 0)
-            return std::nullopt;
-        return xclip.output;
+        return PasteClipboard(Environment(), target);
     }
 
     // Live keepers started from this test's folder, found by their executable.
-    std::vector<pid_t> KeeperPids() const
-    {
-        const QString keeper = QFileInfo(KeeperPath()).canonicalFilePath();
-        std::vector<pid_t> pids;
-        if (keeper.isEmpty())
-            return pids;
-        for (const pid_t pid : AllPids()) {
-            const QString exe = QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
-            const std::optional<ProcStat> stat = ReadProcStat(pid);
-            if (exe == keeper && stat && stat->state != 'Z')
-                pids.push_back(pid);
-        }
-        return pids;
-    }
-
-    void ReapEndedChildren() const
-    {
-        for (const pid_t pid : AllPids()) {
-            const std::optional<ProcStat> stat = ReadProcStat(pid);
-            if (stat && stat->parent == getpid() && stat->state == 'Z' && pid != xvfb_.Pid())
-                waitpid(pid, nullptr, WNOHANG);
-        }
-    }
+    std::vector<pid_t> KeeperPids() const { return ProcessesRunning(KeeperPath()); }
 
     XvfbServer xvfb_;
     QTemporaryDir dir_;
