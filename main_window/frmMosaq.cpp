@@ -78,6 +78,8 @@ frmMosaq::frmMosaq(const QString& settingsFile, QWidget* parent)
     setWindowIcon(QIcon(QStringLiteral(":/tessellon.svg")));
     CreateControls();
     SetTabOrder();
+    // The gallery comes first in the tab order and starts with the keyboard focus.
+    picFrame->setFocus();
     setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, DesignClientSize,
                                     screen()->availableGeometry()));
     Form_Load();

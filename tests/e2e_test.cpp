@@ -426,7 +426,6 @@ struct SelectionCase
     std::vector<const char*> keys; // xdotool key names, pressed after the clicks
     int chosen;
     bool clipboardManager;
-    const char* knownFault = nullptr; // why the case is skipped for now
 };
 
 void PrintTo(const SelectionCase& c, std::ostream* out)
@@ -454,8 +453,6 @@ protected:
 TEST_P(SelectionTest, ChosenImagePathStaysOnTheClipboardAfterTheProgramEnds)
 {
     const SelectionCase& c = GetParam();
-    if (c.knownFault != nullptr)
-        GTEST_SKIP() << c.knownFault;
     // A folder name with a blank and a letter beyond ASCII, as real folders have.
     const QString folder = MakeImageFolder(QStringLiteral("Holiday Fotos \u00e4"), kFolderImages);
     ASSERT_NO_FATAL_FAILURE(WriteSettings(SettingsText({{QStringLiteral("Last Path"), folder}})));
@@ -495,21 +492,13 @@ INSTANTIATE_TEST_SUITE_P(
                       2,
                       false},
         SelectionCase{"DownReturnAfterClickingTheFirstCell", 0, 1, {"Down", "Return"}, 4, false},
-        SelectionCase{"RightRightReturnAfterStart",
-                      -1,
-                      0,
-                      {"Right", "Right", "Return"},
-                      2,
-                      false,
-                      "Known fault: at the first activation the keyboard focus goes to the Browse "
-                      "button, not to the gallery, so the arrows move along the toolbar"}),
+        SelectionCase{"RightRightReturnAfterStart", -1, 0, {"Right", "Right", "Return"}, 2, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct LocaleCase
 {
     const char* name;
     const char* lang;
-    const char* knownFault; // why the case is skipped for now; null when it runs
 };
 
 void PrintTo(const LocaleCase& c, std::ostream* out)
@@ -523,8 +512,6 @@ class NaturalOrderTest : public EndToEndTest, public ::testing::WithParamInterfa
 TEST_P(NaturalOrderTest, NumberedNamesShowInNumericOrder)
 {
     const LocaleCase& c = GetParam();
-    if (c.knownFault != nullptr)
-        GTEST_SKIP() << c.knownFault;
     locale_ = QLatin1String(c.lang);
     const QString folder = MakeImageFolder(QStringLiteral("numbered"), kNumberedImages);
     ASSERT_NO_FATAL_FAILURE(WriteSettings(SettingsText({{QStringLiteral("Last Path"), folder}})));
@@ -535,14 +522,10 @@ TEST_P(NaturalOrderTest, NumberedNamesShowInNumericOrder)
     ExpectCleanEnd(WaitForEnd(kEndTimeout));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Locales, NaturalOrderTest,
-    ::testing::Values(
-        LocaleCase{"English", "en_US.UTF-8", nullptr},
-        LocaleCase{"CLocale", "C.UTF-8",
-                   "Known fault: under the C locale the file list sorts by code point, img10 "
-                   "before img2, as QCollator ignores its numeric mode there"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Locales, NaturalOrderTest,
+                         ::testing::Values(LocaleCase{"English", "en_US.UTF-8"},
+                                           LocaleCase{"CLocale", "C.UTF-8"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct PlacementCase
 {
