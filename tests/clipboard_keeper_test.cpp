@@ -22,7 +22,7 @@ using namespace std::chrono_literals;
 
 // The program must end within a few seconds whatever becomes of the clipboard text.
 constexpr auto kPromptEnd = 5s;
-constexpr auto kSettleTime = 5s;
+constexpr auto kSettleTime = 12s;
 const QString kKeeperName = QStringLiteral("tessellon-clipboard-keeper");
 
 class ClipboardKeeperTest : public ::testing::Test

@@ -91,11 +91,13 @@ ProcessResult RunProcess(const QString& program, const QStringList& arguments,
 std::optional<QByteArray> PasteClipboard(const QProcessEnvironment& environment,
                                          const QString& target)
 {
+    // A request that crosses a change of owner can go unanswered, and xclip then waits
+    // for ever: a short limit lets callers that poll simply ask again.
     const ProcessResult xclip =
         RunProcess(QStringLiteral("xclip"),
                    {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard"),
                     QStringLiteral("-t"), target},
-                   environment);
+                   environment, QByteArray(), std::chrono::seconds(3));
     if (!xclip.finished || xclip.exitCode != 0)
         return std::nullopt;
     return xclip.output;
