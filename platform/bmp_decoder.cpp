@@ -117,7 +117,7 @@ std::optional<DibLayout> ReadLayout(QByteArrayView dib, qsizetype bitsOffset, QS
         layout.bitCount = U16(dib, 10);
         paletteEntrySize = 3;
     } else if (headerSize >= 16) {
-        if (dib.size() < qsizetype(std::min<std::uint32_t>(headerSize, 40))) {
+        if (dib.size() < qint64(headerSize)) {
             error = QStringLiteral("bitmap header is truncated");
             return std::nullopt;
         }
@@ -271,12 +271,12 @@ int DecodeRows(QByteArrayView bits, const DibLayout& layout, PixelSink& sink)
                 const unsigned index = (src[x / perByte] >> shift) & ((1u << depth) - 1);
                 out[x] = sink.PaletteColour(index);
             } else if (depth == 24) {
-                const uchar* p = src + x * 3;
+                const uchar* p = src + qsizetype(x) * 3;
                 out[x] = qRgb(p[2], p[1], p[0]);
             } else {
-                const std::uint32_t value = depth == 16
-                                                ? qFromLittleEndian<std::uint16_t>(src + x * 2)
-                                                : qFromLittleEndian<std::uint32_t>(src + x * 4);
+                const std::uint32_t value =
+                    depth == 16 ? qFromLittleEndian<std::uint16_t>(src + qsizetype(x) * 2)
+                                : qFromLittleEndian<std::uint32_t>(src + qsizetype(x) * 4);
                 const int a = layout.alpha.mask ? layout.alpha.Extract(value) : 255;
                 out[x] = qRgba(layout.red.Extract(value), layout.green.Extract(value),
                                layout.blue.Extract(value), a);

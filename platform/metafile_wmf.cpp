@@ -213,7 +213,7 @@ bool BitmapIsSound(std::uint16_t function, QByteArrayView record, qint64& pixels
 {
     // Blit records without a bitmap have exactly as many parameter words as the high byte
     // of their function number says.
-    const bool withBitmap = record.size() != 2 * ((function >> 8) + 3);
+    const bool withBitmap = record.size() != 2 * qsizetype((function >> 8) + 3);
     switch (function) {
     case kDibBitBlt:
         return !withBitmap || DibIsSound(record, 6 + 16, pixels);
@@ -535,7 +535,7 @@ QString FindFontFile()
         QDirIterator it(folder, {QStringLiteral("*.ttf"), QStringLiteral("*.TTF")}, QDir::Files,
                         QDirIterator::Subdirectories);
         while (it.hasNext() && ++visited < 20000) {
-            const QString path = it.next();
+            QString path = it.next();
             if (preferred.contains(it.fileName()))
                 return path;
             if (fallback.isEmpty())
