@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QImageReader>
 
+#include <exception>
 #include <mutex>
 
 Q_LOGGING_CATEGORY(lcPictures, "tessellon.pictures", QtCriticalMsg)
@@ -162,17 +163,17 @@ PictureLoad Finish(PictureLoad load, const PictureRequest& request)
     if (!load)
         return load;
     Picture& picture = *load.picture;
-    const QImage::Format format = picture.image.hasAlphaChannel()
-                                      ? QImage::Format_ARGB32_Premultiplied
-                                      : QImage::Format_RGB32;
     if (!FitsPictureBudget(picture.image.size()))
         return PictureFailure(QStringLiteral("picture is too large"));
-    if (picture.image.format() != format)
-        picture.image.convertTo(format);
     const QSize fitted = FitPictureSize(picture.size, request.target);
     if (picture.image.width() > fitted.width() || picture.image.height() > fitted.height())
         picture.image =
             picture.image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage::Format format = picture.image.hasAlphaChannel()
+                                      ? QImage::Format_ARGB32_Premultiplied
+                                      : QImage::Format_RGB32;
+    if (picture.image.format() != format)
+        picture.image.convertTo(format); // in place where the depth stays
     if (picture.image.isNull())
         return PictureFailure(QStringLiteral("not enough memory for the picture"));
     return load;
@@ -222,7 +223,13 @@ PictureLoad LoadPictureFromData(const QByteArray& data, const PictureRequest& re
 {
     pictures::SetUpOnce();
     const pictures::DecodingScope scope;
-    PictureLoad load = pictures::Finish(pictures::Decode(data, request), request);
+    PictureLoad load;
+    try {
+        load = pictures::Finish(pictures::Decode(data, request), request);
+    } catch (const std::exception& e) {
+        // Out of memory, in Qt's containers or ours, while growing a buffer.
+        load = pictures::PictureFailure(QString::fromLocal8Bit(e.what()));
+    }
     if (!load)
         qCDebug(lcPictures) << "picture not loaded:" << load.error;
     return load;
@@ -237,7 +244,12 @@ PictureLoad LoadPicture(const QString& path, const PictureRequest& request)
     }
     if (file.size() > pictures::kMaxFileBytes)
         return pictures::PictureFailure(QStringLiteral("file is too large"));
-    const QByteArray data = file.readAll();
+    QByteArray data;
+    try {
+        data = file.readAll();
+    } catch (const std::exception& e) {
+        return pictures::PictureFailure(QString::fromLocal8Bit(e.what()));
+    }
     if (data.isEmpty())
         return pictures::PictureFailure(QStringLiteral("file is empty"));
     PictureLoad load = LoadPictureFromData(data, request);

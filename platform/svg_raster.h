@@ -11,4 +11,9 @@ namespace pictures {
 // and sets `error` when the data are not valid SVG or the image would be too large.
 QImage RenderSvg(const QByteArray& svg, const QSize& pixels, QString& error);
 
+// Clamps every number in the attributes of the SVG's elements (links and names aside) to
+// [-limit, limit]. Qt takes time in proportion to the length of what it draws, so a damaged
+// metafile with one coordinate in the hundreds of millions would stall it for seconds.
+QByteArray ClampSvgNumbers(const QByteArray& svg, double limit);
+
 } // namespace pictures

@@ -2,6 +2,7 @@
 #include "platform/icon_reader.h"
 #include "platform/metafile_wmf.h"
 #include "platform/picture.h"
+#include "platform/svg_raster.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -503,6 +504,23 @@ TEST(MetafileTest, SvgRepairPlacesBitmapsOnceAndEscapesText)
     EXPECT_TRUE(repaired.contains("fill-opacity:1.0;"));
     EXPECT_TRUE(repaired.contains(QStringLiteral(">a&lt;&amp;é€</text>").toUtf8()));
     EXPECT_TRUE(repaired.contains("transform=\"matrix(1 0 0 1 0 0)\"")) << "text keeps its place";
+}
+
+TEST(MetafileTest, SvgNumbersAreClampedOutsideLinksNamesAndColours)
+{
+    const QByteArray svg =
+        "<?xml version=\"1.0\"?><svg width=\"100\" height=\"50\">"
+        "<path id=\"p-123456789\" d=\"M 1,2 L 167773492.5,-3e9 Z\" fill=\"#123456\" "
+        "style=\"stroke-width:2000000; clip-path:url(#clip-987654321)\"/>"
+        "<image xlink:href=\"data:image/png;base64,AAAA12345678\" x='9999999'/>"
+        "<text>1234567890</text></svg>";
+    const QByteArray clamped = pictures::ClampSvgNumbers(svg, 1000);
+    EXPECT_EQ(clamped, QByteArray("<?xml version=\"1.0\"?><svg width=\"100\" height=\"50\">"
+                                  "<path id=\"p-123456789\" d=\"M 1,2 L 1000,-1000 Z\" "
+                                  "fill=\"#123456\" "
+                                  "style=\"stroke-width:1000; clip-path:url(#clip-987654321)\"/>"
+                                  "<image xlink:href=\"data:image/png;base64,AAAA12345678\" "
+                                  "x='1000'/><text>1234567890</text></svg>"));
 }
 
 TEST(MetafileTest, HugeFrameLoadsOnlyForAThumbnail)
