@@ -1,6 +1,7 @@
 #include "platform/icon_reader.h"
 
 #include "platform/bmp_decoder.h"
+#include "platform/picture_format.h"
 #include "platform/picture_internal.h"
 
 #include <QBuffer>
@@ -68,6 +69,10 @@ void ReadEntryImageInfo(QByteArrayView data, IconEntry& entry)
 
 QImage DecodePngEntry(QByteArrayView data, QString& error)
 {
+    if (!IsWholePng(data)) {
+        error = QStringLiteral("PNG data are damaged");
+        return {};
+    }
     QByteArray bytes = QByteArray::fromRawData(data.data(), data.size());
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);

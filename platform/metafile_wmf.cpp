@@ -89,7 +89,7 @@ struct Mapping
 {
     int mode = kText;
     QPointF windowOrigin;
-    QSizeF windowExtent; // empty until a record sets it
+    QSizeF windowExtent{0, 0}; // until a record sets it
     QPointF viewportOrigin;
     QSizeF viewportExtent{1024, 1024};
     int unitsPerInch = 1440;
@@ -305,8 +305,7 @@ QRectF DeviceFrame(const Mapping& mapping, QRectF logical)
 // One logical unit per pixel: the window, or nothing when the file sets none.
 QSize PlainSize(const Mapping& mapping)
 {
-    if (mapping.windowExtent.isNull() || mapping.windowExtent.width() == 0 ||
-        mapping.windowExtent.height() == 0)
+    if (mapping.windowExtent.width() == 0 || mapping.windowExtent.height() == 0)
         return {};
     return {RoundedPixels(mapping.windowExtent.width()),
             RoundedPixels(mapping.windowExtent.height())};

@@ -135,9 +135,12 @@ PictureLoad LoadPackedDib(const QByteArray& data)
 PictureLoad Decode(const QByteArray& data, const PictureRequest& request)
 {
     switch (const PictureFormat format = DetectPictureFormat(data)) {
+    case PictureFormat::Png:
+        if (!IsWholePng(data))
+            return PictureFailure(QStringLiteral("PNG data are damaged"));
+        return LoadWithQt(data, format, request);
     case PictureFormat::Jpeg:
     case PictureFormat::Gif:
-    case PictureFormat::Png:
         return LoadWithQt(data, format, request);
     case PictureFormat::Bmp:
         return LoadBitmap(data, request);

@@ -16,8 +16,10 @@ namespace {
 // Metafiles convert to a few megabytes of SVG at most; more is a damaged or hostile file.
 constexpr qsizetype kMaxSvgBytes = qsizetype(64) << 20;
 // Drawing this many canvas sizes away from the canvas is no longer part of the picture.
-constexpr double kReachInCanvasSizes = 1024;
-constexpr double kSmallestLimit = 1e5;
+constexpr double kReachInCanvasSizes = 64;
+constexpr double kSmallestLimit = 1e4;
+// A drawing with more numbers out of reach than this is too damaged to be worth the time.
+constexpr int kMostNumbersOutOfReach = 16;
 
 bool IsNumberStart(const char* p, const char* end)
 {
@@ -29,7 +31,7 @@ bool IsNumberStart(const char* p, const char* end)
     return false;
 }
 
-void AppendClampedValue(QByteArrayView value, double limit, QByteArray& out)
+void AppendClampedValue(QByteArrayView value, double limit, QByteArray& out, int& clamped)
 {
     const char* p = value.data();
     const char* end = p + value.size();
@@ -44,8 +46,10 @@ void AppendClampedValue(QByteArrayView value, double limit, QByteArray& out)
             if (length > 0) {
                 if (std::isfinite(number) && std::abs(number) <= limit)
                     out.append(p, length);
-                else
+                else {
                     out += QByteArray::number(std::copysign(limit, number), 'f', 0);
+                    ++clamped;
+                }
                 p += length;
                 continue;
             }
@@ -81,8 +85,9 @@ double CanvasSize(const QByteArray& svg)
 
 } // namespace
 
-QByteArray ClampSvgNumbers(const QByteArray& svg, double limit)
+QByteArray ClampSvgNumbers(const QByteArray& svg, double limit, int* clampedCount)
 {
+    int clamped = 0;
     QByteArray out;
     out.reserve(svg.size());
     const QByteArrayView in(svg);
@@ -118,7 +123,7 @@ QByteArray ClampSvgNumbers(const QByteArray& svg, double limit)
                 if (KeepsNumbers(name))
                     out += value;
                 else
-                    AppendClampedValue(value, limit, out);
+                    AppendClampedValue(value, limit, out, clamped);
                 out += c;
                 at = valueEnd + 1;
                 continue;
@@ -137,6 +142,8 @@ QByteArray ClampSvgNumbers(const QByteArray& svg, double limit)
         }
         pos = at;
     }
+    if (clampedCount)
+        *clampedCount = clamped;
     return out;
 }
 
@@ -153,7 +160,15 @@ QImage RenderSvg(const QByteArray& svg, const QSize& pixels, QString& error)
         return {};
     }
     const double limit = std::max(kSmallestLimit, kReachInCanvasSizes * CanvasSize(svg));
-    QSvgRenderer renderer(ClampSvgNumbers(svg, limit));
+    int outOfReach = 0;
+    const QByteArray tame = ClampSvgNumbers(svg, limit, &outOfReach);
+    if (outOfReach > 0)
+        qCDebug(lcPictures) << "drawing:" << outOfReach << "coordinates far off pulled in";
+    if (outOfReach > kMostNumbersOutOfReach) {
+        error = QStringLiteral("drawing is damaged: %1 coordinates far off").arg(outOfReach);
+        return {};
+    }
+    QSvgRenderer renderer(tame);
     if (!renderer.isValid()) {
         error = QStringLiteral("drawing could not be converted");
         return {};

@@ -12,8 +12,9 @@ namespace pictures {
 QImage RenderSvg(const QByteArray& svg, const QSize& pixels, QString& error);
 
 // Clamps every number in the attributes of the SVG's elements (links and names aside) to
-// [-limit, limit]. Qt takes time in proportion to the length of what it draws, so a damaged
-// metafile with one coordinate in the hundreds of millions would stall it for seconds.
-QByteArray ClampSvgNumbers(const QByteArray& svg, double limit);
+// [-limit, limit], and counts the numbers it clamped. Qt takes time in proportion to the
+// length of what it draws, so a damaged metafile with coordinates in the hundreds of
+// millions would stall it for seconds.
+QByteArray ClampSvgNumbers(const QByteArray& svg, double limit, int* clamped = nullptr);
 
 } // namespace pictures

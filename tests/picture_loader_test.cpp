@@ -2,6 +2,7 @@
 #include "platform/icon_reader.h"
 #include "platform/metafile_wmf.h"
 #include "platform/picture.h"
+#include "platform/picture_format.h"
 #include "platform/svg_raster.h"
 
 #include <QBuffer>
@@ -468,6 +469,22 @@ TEST(MetafileTest, PlainWmfTakesItsWindowAsPixels)
     EXPECT_EQ(load.picture->image.pixel(190, 95), kGreen);
 }
 
+TEST(MetafileTest, WmfWithoutWindowUsesItsFrameOrItsBounds)
+{
+    const PictureLoad framed = LoadPicture(Fixture("placeable_no_window.wmf"));
+    ASSERT_TRUE(framed) << framed.error.toStdString();
+    EXPECT_EQ(framed.picture->size, QSize(133, 67));
+    EXPECT_EQ(framed.picture->image.pixel(20, 10), kRed);
+    EXPECT_EQ(framed.picture->image.pixel(100, 33), kBlue);
+
+    // The bounds take in half the default pen around the shapes.
+    const PictureLoad bounded = LoadPicture(Fixture("plain_no_window.wmf"));
+    ASSERT_TRUE(bounded) << bounded.error.toStdString();
+    EXPECT_EQ(bounded.picture->size, QSize(201, 101));
+    EXPECT_EQ(bounded.picture->image.pixel(30, 20), kRed);
+    EXPECT_EQ(bounded.picture->image.pixel(150, 50), kBlue);
+}
+
 TEST(MetafileTest, EmfUsesItsFrameAt96Dpi)
 {
     const PictureLoad load = LoadPicture(Fixture("shapes.emf"));
@@ -514,7 +531,9 @@ TEST(MetafileTest, SvgNumbersAreClampedOutsideLinksNamesAndColours)
         "style=\"stroke-width:2000000; clip-path:url(#clip-987654321)\"/>"
         "<image xlink:href=\"data:image/png;base64,AAAA12345678\" x='9999999'/>"
         "<text>1234567890</text></svg>";
-    const QByteArray clamped = pictures::ClampSvgNumbers(svg, 1000);
+    int count = 0;
+    const QByteArray clamped = pictures::ClampSvgNumbers(svg, 1000, &count);
+    EXPECT_EQ(count, 4);
     EXPECT_EQ(clamped, QByteArray("<?xml version=\"1.0\"?><svg width=\"100\" height=\"50\">"
                                   "<path id=\"p-123456789\" d=\"M 1,2 L 1000,-1000 Z\" "
                                   "fill=\"#123456\" "
@@ -568,6 +587,30 @@ TEST(PictureLoaderTest, UnreadableDataFailsWithAReason)
         EXPECT_FALSE(load.error.isEmpty());
     }
     EXPECT_FALSE(LoadPicture(QStringLiteral("/nonexistent/picture.bmp")));
+}
+
+// libpng reports damage on stderr; only whole PNG data reach it.
+TEST(PictureLoaderTest, DamagedPngIsRefusedBeforeDecoding)
+{
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::green);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(picture.save(&buffer, "PNG"));
+    ASSERT_TRUE(pictures::IsWholePng(png));
+
+    QByteArray flipped = png;
+    flipped[png.size() - 20] = char(flipped[png.size() - 20] ^ 0x55); // inside IDAT
+    QByteArray badDepth = png;
+    badDepth[24] = 3; // no such depth; the checksum no longer matches either
+    for (const QByteArray& damaged : {png.left(png.size() - 12), flipped, badDepth}) {
+        EXPECT_FALSE(pictures::IsWholePng(damaged));
+        const PictureLoad load = LoadPictureFromData(damaged);
+        EXPECT_FALSE(load);
+        EXPECT_FALSE(load.error.isEmpty());
+    }
+    EXPECT_TRUE(LoadPictureFromData(png));
 }
 
 TEST(PictureLoaderTest, ConcurrentLoadsMatchSequentialOnes)
