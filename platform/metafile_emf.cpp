@@ -21,6 +21,8 @@ namespace {
 constexpr std::uint32_t kEmrHeader = 1;
 constexpr std::uint32_t kEmrEof = 14;
 constexpr std::uint32_t kEmrComment = 70;
+constexpr std::uint32_t kEmrExtTextOutA = 83;
+constexpr std::uint32_t kEmrExtTextOutW = 84;
 constexpr std::uint32_t kLastRecordType = 122;
 constexpr std::uint32_t kEmfSignature = 0x464D4520;
 constexpr std::uint32_t kEmfPlusSignature = 0x2B464D45;
@@ -133,6 +135,18 @@ bool CommentIsSound(QByteArrayView record)
     return true;
 }
 
+// Text given as glyph indices sends libemf2svg to fontconfig for the font file, after which
+// it shuts fontconfig down (FcFini) under the feet of Qt, which aborts. Without the font
+// the indices cannot become characters anyway, so such text is left out.
+bool IsGlyphIndexText(QByteArrayView record, std::uint32_t type)
+{
+    constexpr std::uint32_t kEtoGlyphIndex = 0x10;
+    constexpr qsizetype kOptionsAt = 52;
+    if (type != kEmrExtTextOutA && type != kEmrExtTextOutW)
+        return false;
+    return record.size() < kOptionsAt + 4 || (U32(record, kOptionsAt) & kEtoGlyphIndex) != 0;
+}
+
 QSize FullSize(QByteArrayView header)
 {
     const auto pixels = [](qint64 hundredthsOfMillimetre) {
@@ -228,7 +242,8 @@ std::optional<EmfDocument> PrepareEmf(QByteArrayView file, QString& error)
             break;
         const bool sound = type > kEmrHeader && type <= kLastRecordType &&
                            BitmapsAreSound(record, type, embeddedPixels) &&
-                           (type != kEmrComment || CommentIsSound(record));
+                           (type != kEmrComment || CommentIsSound(record)) &&
+                           !IsGlyphIndexText(record, type);
         if (!sound) {
             ++dropped;
             continue;
