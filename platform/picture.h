@@ -41,8 +41,9 @@ struct PictureLoad
 // Picture::size is the full size in pixels: after EXIF orientation for photographs, the
 // chosen entry for icons and cursors, the frame at 96 dpi for metafiles. With
 // request.target set, Picture::image is exactly FitPictureSize(size, target); otherwise
-// it has the full size. A picture that would need more than 512 MiB of pixels at the size
-// it is decoded at is refused.
+// it has the full size. The image is Format_RGB32, or Format_ARGB32_Premultiplied when the
+// picture may have transparent pixels. A picture that would need more than 512 MiB of pixels at the
+// size it is decoded at is refused.
 PictureLoad LoadPicture(const QString& path, const PictureRequest& request = {});
 PictureLoad LoadPictureFromData(const QByteArray& data, const PictureRequest& request = {});
 

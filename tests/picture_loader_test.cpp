@@ -196,6 +196,7 @@ TEST_P(QuadrantFixtureTest, LoadsWithColoursInPlace)
     const QImage& image = load.picture->image;
     EXPECT_EQ(load.picture->size, c.size);
     ASSERT_EQ(image.size(), c.size);
+    EXPECT_EQ(image.format(), QImage::Format_RGB32);
     const int right = c.size.width() - 1;
     const int bottom = c.size.height() - 1;
     EXPECT_EQ(Pixel(image, 0, 0), kRed);
@@ -305,6 +306,7 @@ TEST(IconChoiceTest, MaskAndAlphaMakeTheCornerTransparent)
         const QImage& image = load.picture->image;
         if (large == 64)
             continue; // the PNG entry is opaque
+        EXPECT_EQ(image.format(), QImage::Format_ARGB32_Premultiplied);
         EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << large;
         EXPECT_EQ(qAlpha(image.pixel(1, 1)), 255) << large;
     }
