@@ -28,8 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Full-size decodes are bounded by the loader's cap; most runs ask for a thumbnail.
     if ((choice & 6) != 0)
         request.target = QSize(64, 64);
-    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data),
-                                                     qsizetype(size));
+    const QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
     const PictureLoad load = LoadPictureFromData(bytes, request);
     if (load && (load.picture->image.isNull() || load.picture->size.isEmpty()))
         std::abort();
