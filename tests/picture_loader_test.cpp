@@ -61,7 +61,7 @@ bool Near(QRgb a, QRgb b, int tolerance)
 
 // ---------------------------------------------------------------- JPEG fixtures
 
-struct JpegSpec
+struct JpegFixture
 {
     int width = 16;
     int height = 16;
@@ -83,7 +83,7 @@ QByteArray ExifOrientation(int orientation)
     return exif + entry + QByteArray(4, '\0');
 }
 
-QByteArray WriteJpeg(const JpegSpec& spec)
+QByteArray WriteJpeg(const JpegFixture& fixture)
 {
     jpeg_compress_struct info{};
     jpeg_error_mgr errors{};
@@ -92,29 +92,29 @@ QByteArray WriteJpeg(const JpegSpec& spec)
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = JDIMENSION(spec.width);
-    info.image_height = JDIMENSION(spec.height);
-    info.input_components = spec.grey ? 1 : spec.cmyk ? 4 : 3;
-    info.in_color_space = spec.grey ? JCS_GRAYSCALE : spec.cmyk ? JCS_CMYK : JCS_RGB;
+    info.image_width = JDIMENSION(fixture.width);
+    info.image_height = JDIMENSION(fixture.height);
+    info.input_components = fixture.grey ? 1 : fixture.cmyk ? 4 : 3;
+    info.in_color_space = fixture.grey ? JCS_GRAYSCALE : fixture.cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, 95, TRUE);
-    if (spec.progressive)
+    if (fixture.progressive)
         jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
-    if (spec.orientation) {
-        const QByteArray exif = ExifOrientation(spec.orientation);
+    if (fixture.orientation) {
+        const QByteArray exif = ExifOrientation(fixture.orientation);
         jpeg_write_marker(&info, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(exif.data()),
                           unsigned(exif.size()));
     }
-    std::vector<JSAMPLE> row(size_t(spec.width) * size_t(info.input_components));
+    std::vector<JSAMPLE> row(size_t(fixture.width) * size_t(info.input_components));
     while (info.next_scanline < info.image_height) {
         const int y = int(info.next_scanline);
-        for (int x = 0; x < spec.width; ++x) {
-            const QRgb c = spec.grey ? kWhite : spec.colour(x, y);
+        for (int x = 0; x < fixture.width; ++x) {
+            const QRgb c = fixture.grey ? kWhite : fixture.colour(x, y);
             JSAMPLE* p = row.data() + size_t(x) * size_t(info.input_components);
-            if (spec.grey) {
+            if (fixture.grey) {
                 p[0] = JSAMPLE((x / 64 + y / 64) % 2 ? 200 : 60);
-            } else if (spec.cmyk) {
+            } else if (fixture.cmyk) {
                 // Inverted CMYK, as Adobe writes it: 255 is no ink.
                 p[0] = JSAMPLE(qRed(c));
                 p[1] = JSAMPLE(qGreen(c));
@@ -330,13 +330,13 @@ TEST(JpegTest, BaselineProgressiveAndCmykLoad)
     const auto halves = [](int x, int y) { return LeftRedRightBlue(x, y, 32); };
     for (const bool progressive : {false, true}) {
         for (const bool cmyk : {false, true}) {
-            JpegSpec spec;
-            spec.width = 32;
-            spec.height = 16;
-            spec.progressive = progressive;
-            spec.cmyk = cmyk;
-            spec.colour = halves;
-            const PictureLoad load = LoadPictureFromData(WriteJpeg(spec));
+            JpegFixture fixture;
+            fixture.width = 32;
+            fixture.height = 16;
+            fixture.progressive = progressive;
+            fixture.cmyk = cmyk;
+            fixture.colour = halves;
+            const PictureLoad load = LoadPictureFromData(WriteJpeg(fixture));
             ASSERT_TRUE(load) << progressive << cmyk << load.error.toStdString();
             EXPECT_EQ(load.picture->size, QSize(32, 16));
             EXPECT_TRUE(Near(load.picture->image.pixel(4, 8), kRed, 24)) << progressive << cmyk;
@@ -347,12 +347,12 @@ TEST(JpegTest, BaselineProgressiveAndCmykLoad)
 
 TEST(JpegTest, ExifOrientationSixTurnsSizeAndPixels)
 {
-    JpegSpec spec;
-    spec.width = 40;
-    spec.height = 20;
-    spec.orientation = 6;
-    spec.colour = [](int x, int y) { return LeftRedRightBlue(x, y, 40); };
-    const QByteArray jpeg = WriteJpeg(spec);
+    JpegFixture fixture;
+    fixture.width = 40;
+    fixture.height = 20;
+    fixture.orientation = 6;
+    fixture.colour = [](int x, int y) { return LeftRedRightBlue(x, y, 40); };
+    const QByteArray jpeg = WriteJpeg(fixture);
 
     const PictureLoad full = LoadPictureFromData(jpeg);
     ASSERT_TRUE(full) << full.error.toStdString();
@@ -372,12 +372,12 @@ TEST(JpegTest, ExifOrientationSixTurnsSizeAndPixels)
 
 TEST(JpegTest, ReducedDecodeReportsTheFullSizeWithFewPixels)
 {
-    JpegSpec spec;
-    spec.width = 4000;
-    spec.height = 3000;
-    spec.colour = [](int x, int y) { return LeftRedRightBlue(x, y, 4000); };
+    JpegFixture fixture;
+    fixture.width = 4000;
+    fixture.height = 3000;
+    fixture.colour = [](int x, int y) { return LeftRedRightBlue(x, y, 4000); };
     const PictureLoad load =
-        LoadPictureFromData(WriteJpeg(spec), {PictureSize::Default, 32, {62, 62}});
+        LoadPictureFromData(WriteJpeg(fixture), {PictureSize::Default, 32, {62, 62}});
     ASSERT_TRUE(load) << load.error.toStdString();
     EXPECT_EQ(load.picture->size, QSize(4000, 3000));
     ASSERT_EQ(load.picture->image.size(), QSize(62, 47));
@@ -389,11 +389,11 @@ TEST(JpegTest, ReducedDecodeReportsTheFullSizeWithFewPixels)
 // at reduced DCT scale can load it.
 TEST(JpegTest, HugePhotographLoadsOnlyForAThumbnail)
 {
-    JpegSpec spec;
-    spec.width = 12000;
-    spec.height = 12000;
-    spec.grey = true;
-    const QByteArray jpeg = WriteJpeg(spec);
+    JpegFixture fixture;
+    fixture.width = 12000;
+    fixture.height = 12000;
+    fixture.grey = true;
+    const QByteArray jpeg = WriteJpeg(fixture);
 
     const PictureLoad thumbnail = LoadPictureFromData(jpeg, {PictureSize::Default, 32, {62, 62}});
     ASSERT_TRUE(thumbnail) << thumbnail.error.toStdString();
@@ -411,9 +411,9 @@ TEST(PictureLoaderTest, FormatComesFromContentNotFromTheName)
 {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    JpegSpec spec;
-    spec.colour = [](int, int) { return kGreen; };
-    const QByteArray jpeg = WriteJpeg(spec);
+    JpegFixture fixture;
+    fixture.colour = [](int, int) { return kGreen; };
+    const QByteArray jpeg = WriteJpeg(fixture);
     const QByteArray bitmap = ReadFile(Fixture("rgb24.bmp"));
     const QByteArray gif = ReadFile(Fixture("two_frames.gif"));
     struct Case
