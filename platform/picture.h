@@ -37,5 +37,17 @@ struct PictureLoad
 
 // Loads an image file of any listed format, deciding the format by content. Safe to call
 // on any thread; never throws.
+//
+// Picture::size is the full size in pixels: after EXIF orientation for photographs, the
+// chosen entry for icons and cursors, the frame at 96 dpi for metafiles. With
+// request.target set, Picture::image is exactly FitPictureSize(size, target); otherwise
+// it has the full size. The image is Format_RGB32, or Format_ARGB32_Premultiplied when the
+// picture may have transparent pixels. A picture that would need more than 512 MiB of pixels at the
+// size it is decoded at is refused.
 PictureLoad LoadPicture(const QString& path, const PictureRequest& request = {});
 PictureLoad LoadPictureFromData(const QByteArray& data, const PictureRequest& request = {});
+
+// The size `size` takes when fitted into `target` keeping its aspect ratio, never enlarged.
+// Each side is rounded up, so the fit never lacks a pixel, and is at least 1. An empty
+// target, or an empty size, leaves `size` unchanged.
+QSize FitPictureSize(const QSize& size, const QSize& target);
