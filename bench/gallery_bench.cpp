@@ -235,6 +235,8 @@ int RunScenarios(int runs)
 
 int main(int argc, char* argv[])
 {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     const QStringList arguments = [&] {
         QStringList list;
         for (int i = 1; i < argc; ++i)

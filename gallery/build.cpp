@@ -1,6 +1,7 @@
 #include "gallery/caption.h"
 #include "gallery/decode_pipeline.h"
 #include "gallery/folder_path.h"
+#include "gallery/thumbnail_geometry.h"
 #include "main_window/frmMosaq.h"
 #include "platform/picture.h"
 #include "platform/rounding.h"
@@ -115,8 +116,13 @@ void frmMosaq::LoadThumbnails()
 // pictures no larger than a thumbnail needs.
 std::vector<DecodePipeline::Job> frmMosaq::DecodeJobs(const QString& folder) const
 {
+    const qreal ratio = devicePixelRatioF();
     PictureRequest request;
-    request.target = QSize(ThumbnailSize - 2, ThumbnailSize - 2) * devicePixelRatioF();
+    request.target = QSize(ThumbnailSize - 2, ThumbnailSize - 2) * ratio;
+    // Decoded straight at the pixels the thumbnail shows: one resampling, no second.
+    request.drawnSize = [ratio](QSize fullSize) {
+        return ThumbnailPixelSize(QSizeF(ThumbnailSize, ThumbnailSize), QSizeF(fullSize), ratio);
+    };
     request.largeIconSize =
         RoundToInt(style()->pixelMetric(QStyle::PM_LargeIconSize) * logicalDpiX() / 96.0);
     std::vector<DecodePipeline::Job> jobs;

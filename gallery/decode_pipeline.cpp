@@ -24,8 +24,7 @@ struct DecodePipeline::State
 
 Picture ResampledForThumbnail(Picture picture, QSize thumbnail, qreal ratio)
 {
-    const QRect drawn = ThumbnailImageRect(QSizeF(thumbnail), QSizeF(picture.size));
-    const QSize pixels = (QSizeF(drawn.size()) * ratio).toSize();
+    const QSize pixels = ThumbnailPixelSize(QSizeF(thumbnail), QSizeF(picture.size), ratio);
     const QSize have = picture.image.size();
     if (pixels.isEmpty() || have == pixels || have.width() < pixels.width() ||
         have.height() < pixels.height())

@@ -36,7 +36,9 @@ void frmMosaq::DrawThumbnail(const PictureBox& source, PictureBox& target)
     const qreal ratio = surface.devicePixelRatio();
     QPainter painter(&surface);
     if (!picture.image.isNull() && !rect.isEmpty()) {
-        QImage pixels = ResampledTo(picture.image, (QSizeF(rect.size()) * ratio).toSize());
+        QImage pixels = ResampledTo(
+            picture.image, ThumbnailPixelSize(QSizeF(target.width(), target.height()),
+                                              QSizeF(source.width(), source.height()), ratio));
         pixels.setDevicePixelRatio(ratio);
         painter.drawImage(rect.topLeft(), pixels);
     }

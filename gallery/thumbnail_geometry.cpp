@@ -21,3 +21,8 @@ QRect ThumbnailImageRect(QSizeF target, QSizeF source)
     const int y = RoundToInt(std::floor((static_cast<double>(dstH) - h) / 2));
     return {x, y, w, h};
 }
+
+QSize ThumbnailPixelSize(QSizeF target, QSizeF source, qreal ratio)
+{
+    return (QSizeF(ThumbnailImageRect(target, source).size()) * ratio).toSize();
+}

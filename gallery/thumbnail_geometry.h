@@ -7,3 +7,6 @@
 // its larger side to fit within a one-pixel margin on every side (never enlarged), and
 // centred, any odd pixel of free space going to the right or bottom.
 QRect ThumbnailImageRect(QSizeF target, QSizeF source);
+
+// The device pixels the picture's rectangle covers at pixel ratio `ratio`.
+QSize ThumbnailPixelSize(QSizeF target, QSizeF source, qreal ratio);

@@ -279,7 +279,7 @@ PictureLoad LoadEmfPicture(QByteArrayView file, const PictureRequest& request)
     const auto svg = ConvertToSvg(document->bytes, error);
     if (!svg)
         return PictureFailure(error);
-    QImage image = RenderSvg(*svg, FitPictureSize(document->size, request.target), error);
+    QImage image = RenderSvg(*svg, FittedPictureSize(document->size, request), error);
     if (image.isNull())
         return PictureFailure(error);
     return PictureSuccess(std::move(image), document->size);

@@ -777,7 +777,7 @@ PictureLoad LoadWmfPicture(QByteArrayView file, const PictureRequest& request)
     const auto converted = ConvertToSvg(*document, error);
     if (!converted)
         return PictureFailure(error);
-    const QSize pixels = FitPictureSize(converted->size, request.target);
+    const QSize pixels = FittedPictureSize(converted->size, request);
     QImage image = RenderSvg(converted->svg, pixels, error);
     if (image.isNull())
         return PictureFailure(error);

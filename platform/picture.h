@@ -5,6 +5,7 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // The size selector of the picture loader; it matters for icons and cursors only.
@@ -19,6 +20,11 @@ struct PictureRequest
     // the loader may return fewer pixels than the full size, but never fewer than the
     // fit needs. Empty: full resolution.
     QSize target;
+    // When set, the exact pixel size the picture will be drawn at, given its full size.
+    // The loader then delivers that size (never more than the full size) instead of the
+    // fit into `target`, so that the picture is resampled once only. Called on the
+    // loading thread.
+    std::function<QSize(QSize fullSize)> drawnSize;
 };
 
 struct Picture
@@ -42,8 +48,9 @@ struct PictureLoad
 // chosen entry for icons and cursors, the frame at 96 dpi for metafiles. With
 // request.target set, Picture::image is exactly FitPictureSize(size, target); otherwise
 // it has the full size. The image is Format_RGB32, or Format_ARGB32_Premultiplied when the
-// picture may have transparent pixels. A picture that would need more than 512 MiB of pixels at the
-// size it is decoded at is refused.
+// picture may have transparent pixels. With request.drawnSize set, Picture::image has
+// FittedPictureSize(size, request) instead. A picture that would need more than 512 MiB of pixels
+// at the size it is decoded at is refused.
 PictureLoad LoadPicture(const QString& path, const PictureRequest& request = {});
 PictureLoad LoadPictureFromData(const QByteArray& data, const PictureRequest& request = {});
 
@@ -51,3 +58,6 @@ PictureLoad LoadPictureFromData(const QByteArray& data, const PictureRequest& re
 // Each side is rounded up, so the fit never lacks a pixel, and is at least 1. An empty
 // target, or an empty size, leaves `size` unchanged.
 QSize FitPictureSize(const QSize& size, const QSize& target);
+
+// The size the loader delivers a picture of full size `size` at for `request`.
+QSize FittedPictureSize(const QSize& size, const PictureRequest& request);

@@ -93,7 +93,7 @@ PictureLoad LoadWithQt(const QByteArray& data, PictureFormat format, const Pictu
         const bool turned =
             reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
         size = turned ? stored.transposed() : stored;
-        const QSize fitted = FitPictureSize(size, request.target);
+        const QSize fitted = FittedPictureSize(size, request);
         if (fitted != size) {
             reader.setScaledSize(turned ? fitted.transposed() : fitted);
             reader.setQuality(75); // 50 and above scale smoothly after the DCT reduction
@@ -168,7 +168,7 @@ PictureLoad Finish(PictureLoad load, const PictureRequest& request)
     Picture& picture = *load.picture;
     if (!FitsPictureBudget(picture.image.size()))
         return PictureFailure(QStringLiteral("picture is too large"));
-    const QSize fitted = FitPictureSize(picture.size, request.target);
+    const QSize fitted = FittedPictureSize(picture.size, request);
     if (picture.image.width() > fitted.width() || picture.image.height() > fitted.height())
         picture.image =
             picture.image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -220,6 +220,16 @@ QSize FitPictureSize(const QSize& size, const QSize& target)
     if (w * th >= h * tw) // the width decides
         return {int(tw), int(std::max<qint64>(1, ceilDiv(h * tw, w)))};
     return {int(std::max<qint64>(1, ceilDiv(w * th, h))), int(th)};
+}
+
+QSize FittedPictureSize(const QSize& size, const PictureRequest& request)
+{
+    if (!request.drawnSize || size.isEmpty())
+        return FitPictureSize(size, request.target);
+    const QSize drawn = request.drawnSize(size);
+    if (drawn.isEmpty())
+        return FitPictureSize(size, request.target);
+    return drawn.boundedTo(size).expandedTo(QSize(1, 1));
 }
 
 PictureLoad LoadPictureFromData(const QByteArray& data, const PictureRequest& request)

@@ -1,4 +1,5 @@
 #include "gallery/decode_pipeline.h"
+#include "gallery/thumbnail_geometry.h"
 #include "tests/support/fixture_images.h"
 
 #include <QCoreApplication>
@@ -137,4 +138,28 @@ TEST(DecodePipeline, PicturesArriveAtThePixelsTheirThumbnailShows)
     // Pictures already small enough stay as they are, never enlarged.
     const Picture small{QImage(10, 10, QImage::Format_RGB32), QSize(10, 10)};
     EXPECT_EQ(ResampledForThumbnail(small, {64, 64}, 2.0).image.size(), QSize(10, 10));
+}
+
+TEST(DecodePipeline, TheLoaderDeliversTheDrawnSizeDirectly)
+{
+    QTemporaryDir folder;
+    const QString jpeg = folder.filePath(QStringLiteral("photo.jpg"));
+    const QString bitmap = folder.filePath(QStringLiteral("photo.bmp"));
+    ASSERT_TRUE(WriteSolidImage(jpeg, {400, 300}, Qt::darkGreen));
+    ASSERT_TRUE(WriteSolidImage(bitmap, {400, 300}, Qt::darkGreen));
+    for (const qreal ratio : {1.0, 2.0}) {
+        PictureRequest request;
+        request.target = QSize(62, 62) * ratio;
+        request.drawnSize = [ratio](QSize full) {
+            return ThumbnailPixelSize(QSizeF(64, 64), QSizeF(full), ratio);
+        };
+        // 300 * 62 / 400 is 46.5, drawn 46 high: a fit that rounds up would give 47 and
+        // need a second resampling.
+        for (const QString& path : {jpeg, bitmap}) {
+            const PictureLoad load = LoadPicture(path, request);
+            ASSERT_TRUE(load) << load.error.toStdString();
+            EXPECT_EQ(load.picture->size, QSize(400, 300));
+            EXPECT_EQ(load.picture->image.size(), QSize(62, 46) * ratio) << path.toStdString();
+        }
+    }
 }

@@ -300,7 +300,7 @@ TEST(IconChoiceTest, EqualDistanceAndDepthPrefersTheLargerEntry)
 TEST(IconChoiceTest, MaskAndAlphaMakeTheCornerTransparent)
 {
     for (const int large : {16, 32, 64}) {
-        PictureRequest request{PictureSize::LargeIcon, large, {}};
+        PictureRequest request{PictureSize::LargeIcon, large, {}, {}};
         const PictureLoad load = LoadPicture(Fixture("sizes.ico"), request);
         ASSERT_TRUE(load);
         const QImage& image = load.picture->image;
@@ -362,7 +362,7 @@ TEST(JpegTest, ExifOrientationSixTurnsSizeAndPixels)
     EXPECT_TRUE(Near(full.picture->image.pixel(10, 5), kRed, 24));
     EXPECT_TRUE(Near(full.picture->image.pixel(10, 35), kBlue, 24));
 
-    const PictureLoad reduced = LoadPictureFromData(jpeg, {PictureSize::Default, 32, {10, 10}});
+    const PictureLoad reduced = LoadPictureFromData(jpeg, {PictureSize::Default, 32, {10, 10}, {}});
     ASSERT_TRUE(reduced);
     EXPECT_EQ(reduced.picture->size, QSize(20, 40));
     ASSERT_EQ(reduced.picture->image.size(), QSize(5, 10));
@@ -377,7 +377,7 @@ TEST(JpegTest, ReducedDecodeReportsTheFullSizeWithFewPixels)
     fixture.height = 3000;
     fixture.colour = [](int x, int y) { return LeftRedRightBlue(x, y, 4000); };
     const PictureLoad load =
-        LoadPictureFromData(WriteJpeg(fixture), {PictureSize::Default, 32, {62, 62}});
+        LoadPictureFromData(WriteJpeg(fixture), {PictureSize::Default, 32, {62, 62}, {}});
     ASSERT_TRUE(load) << load.error.toStdString();
     EXPECT_EQ(load.picture->size, QSize(4000, 3000));
     ASSERT_EQ(load.picture->image.size(), QSize(62, 47));
@@ -395,7 +395,7 @@ TEST(JpegTest, HugePhotographLoadsOnlyForAThumbnail)
     fixture.grey = true;
     const QByteArray jpeg = WriteJpeg(fixture);
 
-    const PictureLoad thumbnail = LoadPictureFromData(jpeg, {PictureSize::Default, 32, {62, 62}});
+    const PictureLoad thumbnail = LoadPictureFromData(jpeg, {PictureSize::Default, 32, {62, 62}, {}});
     ASSERT_TRUE(thumbnail) << thumbnail.error.toStdString();
     EXPECT_EQ(thumbnail.picture->size, QSize(12000, 12000));
     EXPECT_EQ(thumbnail.picture->image.size(), QSize(62, 62));
@@ -515,7 +515,7 @@ TEST(MetafileTest, GlyphIndexTextIsLeftOut)
 TEST(MetafileTest, MetafilesRenderAtTheFittedSize)
 {
     for (const char* name : {"placeable.wmf", "shapes.emf"}) {
-        const PictureLoad load = LoadPicture(Fixture(name), {PictureSize::Default, 32, {40, 40}});
+        const PictureLoad load = LoadPicture(Fixture(name), {PictureSize::Default, 32, {40, 40}, {}});
         ASSERT_TRUE(load) << name;
         EXPECT_EQ(load.picture->image.size(), FitPictureSize(load.picture->size, {40, 40})) << name;
         EXPECT_EQ(load.picture->image.width(), 40) << name;
@@ -569,7 +569,7 @@ TEST(MetafileTest, HugeFrameLoadsOnlyForAThumbnail)
     qToLittleEndian<qint16>(32000, wmf.data() + 12);
     qToLittleEndian<quint16>(100, wmf.data() + 14);
     EXPECT_FALSE(LoadPictureFromData(wmf));
-    const PictureLoad thumbnail = LoadPictureFromData(wmf, {PictureSize::Default, 32, {64, 64}});
+    const PictureLoad thumbnail = LoadPictureFromData(wmf, {PictureSize::Default, 32, {64, 64}, {}});
     ASSERT_TRUE(thumbnail) << thumbnail.error.toStdString();
     EXPECT_EQ(thumbnail.picture->size, QSize(30720, 30720));
     EXPECT_EQ(thumbnail.picture->image.size(), QSize(64, 64));
@@ -639,7 +639,7 @@ TEST(PictureLoaderTest, ConcurrentLoadsMatchSequentialOnes)
     QStringList work;
     for (int round = 0; round < 8; ++round)
         work += files;
-    const PictureRequest request{PictureSize::LargeIcon, 32, {48, 48}};
+    const PictureRequest request{PictureSize::LargeIcon, 32, {48, 48}, {}};
     const auto load = [&](const QString& path) {
         const PictureLoad result = LoadPicture(path, request);
         return result ? result.picture->image : QImage();
@@ -671,7 +671,7 @@ PictureLoad LoadWithin(const QString& path, std::chrono::seconds limit)
     std::promise<PictureLoad> promise;
     std::future<PictureLoad> result = promise.get_future();
     std::thread worker([&promise, path] {
-        promise.set_value(LoadPicture(path, {PictureSize::LargeIcon, 32, {62, 62}}));
+        promise.set_value(LoadPicture(path, {PictureSize::LargeIcon, 32, {62, 62}, {}}));
     });
     if (result.wait_for(limit) != std::future_status::ready) {
         std::fprintf(stderr, "loading %s hangs\n", qPrintable(path));
