@@ -88,7 +88,7 @@ void frmMosaq::LoadThumbnails()
         cell->SetTag(name);
         cell->SetPicture(picThumb->Snapshot());
         cell->SetCaption(ShortenCaption(name, static_cast<float>(cell->width()), textWidth));
-        cell->show();
+        cell->SetInGallery(true);
         validCells_ = ++loaded;
     }
 
@@ -174,6 +174,7 @@ void frmMosaq::ClearCell(ThumbButton* cell)
     cell->SetPicture(QImage());
     cell->SetCaption(QString());
     cell->SetTag(QString());
+    cell->SetInGallery(false);
     cell->hide();
 }
 

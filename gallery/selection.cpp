@@ -9,7 +9,32 @@
 void frmMosaq::vsbSlide_Change()
 {
     picSlide->move(picSlide->x(), -vsbSlide->value());
+    ShowCellsInView();
     picFrame->setFocus();
+}
+
+// Puts on screen the cells that lie in the view or a row beside it, and takes the others
+// off: with thousands of cells on screen every repaint of the window would crawl. The
+// cells keep their place in the gallery either way.
+void frmMosaq::ShowCellsInView()
+{
+    const int count = optThumb.Count();
+    const int cellWidth = std::max(1, optThumb(0)->width());
+    const int cellHeight = std::max(1, optThumb(0)->height());
+    const int columns = std::max(1, picSlide->width() / cellWidth);
+    const int top = -picSlide->y();
+    const int firstRow = std::max(0, top / cellHeight - 1);
+    const int lastRow = (top + picFrame->ScaleHeight()) / cellHeight + 1;
+    const int first = std::min(count, firstRow * columns);
+    const int end = std::min(count, (lastRow + 1) * columns);
+    for (int i = shownFirst_; i < std::min(shownEnd_, count); ++i) {
+        if (i < first || i >= end)
+            optThumb(i)->hide();
+    }
+    for (int i = first; i < end; ++i)
+        optThumb(i)->setVisible(optThumb(i)->InGallery());
+    shownFirst_ = first;
+    shownEnd_ = end;
 }
 
 void frmMosaq::vsbSlide_Scroll()

@@ -116,6 +116,7 @@ private:
     void ClearCell(ThumbButton* cell);
     bool GalleryHasFocus() const;
     void ScrollCellIntoView(int index);
+    void ShowCellsInView();
     void SetBusyPointer(bool busy);
     bool BuildSuperseded(unsigned generation) const;
 
@@ -126,6 +127,8 @@ private:
     bool activating_ = false;
     std::optional<QRect> restoredOuter_;
     int validCells_ = 0; // cells that hold an image of the latest build
+    int shownFirst_ = 0; // the cells on screen, from the first to before the end
+    int shownEnd_ = 1;
     bool unloaded_ = false;
     bool building_ = false;
     bool busyPointer_ = false;

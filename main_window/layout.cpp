@@ -58,6 +58,7 @@ void frmMosaq::Form_Resize()
         vsbSlide->setSingleStep(range.smallChange);
         vsbSlide->setPageStep(range.largeChange);
     }
+    ShowCellsInView();
 }
 
 // A visible window reports its new size later, and that resize notification lays it out.

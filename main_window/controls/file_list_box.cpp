@@ -1,28 +1,18 @@
 #include "main_window/controls/file_list_box.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <algorithm>
 
 namespace {
 
-QStringList NameFilters(const QString& pattern)
-{
-    QStringList filters = pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts);
-    for (QString& filter : filters)
-        filter = filter.trimmed();
-    return filters;
-}
-
 QString NativeFolderPath(const QString& folder)
 {
     return QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()));
 }
-
-} // namespace
-
-namespace {
 
 bool IsDigit(QChar c)
 {
@@ -39,52 +29,91 @@ QStringView RunAt(QStringView text, qsizetype at)
     return text.mid(at, end - at);
 }
 
-// Digit runs compare by value: fewer significant digits first, then digit by digit.
-int CompareNumbers(QStringView a, QStringView b)
+// A key whose plain comparison puts names in natural order: letters case-folded, and each
+// run of digits as a mark, its count of significant digits, then those digits, so that
+// numbers compare by value and before any letter.
+QString NaturalSortKey(QStringView name)
 {
-    auto significant = [](QStringView digits) {
+    QString key;
+    key.reserve(name.size() + 8);
+    for (qsizetype at = 0; at < name.size();) {
+        const QStringView run = RunAt(name, at);
+        at += run.size();
+        if (!IsDigit(run[0])) {
+            key += run.toString().toCaseFolded();
+            continue;
+        }
         qsizetype zeros = 0;
-        while (zeros + 1 < digits.size() && digits[zeros] == QLatin1Char('0'))
+        while (zeros + 1 < run.size() && run[zeros] == QLatin1Char('0'))
             ++zeros;
-        return digits.mid(zeros);
-    };
-    const QStringView x = significant(a);
-    const QStringView y = significant(b);
-    if (x.size() != y.size())
-        return x.size() < y.size() ? -1 : 1;
-    return x.compare(y);
+        const QStringView significant = run.mid(zeros);
+        key += QChar(u'\x01');
+        key += QChar(static_cast<char16_t>(std::min<qsizetype>(significant.size(), 0xFFFF)));
+        key += significant;
+    }
+    return key;
 }
+
+// Tells whether a file name matches one of the ";"-separated wildcards, without regard to
+// letter case. Wildcards of the usual form "*.ext" compare the suffix directly.
+class NameMatcher
+{
+public:
+    explicit NameMatcher(const QString& pattern)
+    {
+        for (QString filter : pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            filter = filter.trimmed();
+            const QString rest = filter.mid(1);
+            if (filter.startsWith(QLatin1Char('*')) && !rest.contains(QLatin1Char('*')) &&
+                !rest.contains(QLatin1Char('?')) && !rest.contains(QLatin1Char('[')))
+                suffixes_.append(rest.toCaseFolded());
+            else
+                expressions_.append(QRegularExpression::fromWildcard(filter, Qt::CaseInsensitive));
+        }
+    }
+
+    bool Matches(const QString& name) const
+    {
+        for (const QString& suffix : suffixes_) {
+            if (name.endsWith(suffix, Qt::CaseInsensitive))
+                return true;
+        }
+        return std::any_of(expressions_.begin(), expressions_.end(), [&](const auto& expression) {
+            return expression.match(name).hasMatch();
+        });
+    }
+
+private:
+    QStringList suffixes_;
+    QList<QRegularExpression> expressions_;
+};
 
 } // namespace
 
 bool NaturalLess(const QString& a, const QString& b)
 {
-    qsizetype i = 0;
-    qsizetype j = 0;
-    while (i < a.size() && j < b.size()) {
-        const QStringView x = RunAt(a, i);
-        const QStringView y = RunAt(b, j);
-        const bool numbers = IsDigit(x[0]) && IsDigit(y[0]);
-        const int order = numbers ? CompareNumbers(x, y) : x.compare(y, Qt::CaseInsensitive);
-        if (order != 0)
-            return order < 0;
-        i += x.size();
-        j += y.size();
-    }
-    if ((i < a.size()) != (j < b.size()))
-        return j < b.size();
+    const QString x = NaturalSortKey(a);
+    const QString y = NaturalSortKey(b);
     // Names equal but for letter case or leading zeros still need a fixed order.
-    return a < b;
+    return x != y ? x < y : a < b;
 }
 
 QStringList ListMatchingFiles(const QString& folder, const QString& pattern)
 {
-    QDir dir(folder);
-    dir.setNameFilters(NameFilters(pattern));
-    dir.setFilter(QDir::Files | QDir::NoDotAndDotDot);
-    dir.setSorting(QDir::Unsorted);
-    QStringList names = dir.entryList();
-    std::sort(names.begin(), names.end(), NaturalLess);
+    const NameMatcher matcher(pattern);
+    std::vector<std::pair<QString, QString>> entries; // sort key, name
+    QDirIterator files(folder, QDir::Files | QDir::NoDotAndDotDot);
+    while (files.hasNext()) {
+        files.next();
+        QString name = files.fileName();
+        if (matcher.Matches(name))
+            entries.emplace_back(NaturalSortKey(name), std::move(name));
+    }
+    std::sort(entries.begin(), entries.end());
+    QStringList names;
+    names.reserve(static_cast<qsizetype>(entries.size()));
+    for (auto& entry : entries)
+        names.append(std::move(entry.second));
     return names;
 }
 

@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <QTimer>
 
 namespace {
 
@@ -116,9 +117,35 @@ void ThumbButton::mouseDoubleClickEvent(QMouseEvent* event)
     Q_EMIT doubleClicked();
 }
 
+namespace {
+
+constexpr size_t CellsDeletedAtATime = 256;
+
+} // namespace
+
 ThumbButtonArray::ThumbButtonArray(ThumbButton* first)
+    : reaper_(std::make_unique<QTimer>())
 {
     Adopt(first);
+    reaper_->setInterval(0);
+    QObject::connect(reaper_.get(), &QTimer::timeout, [this] { DeleteSomeRetired(); });
+}
+
+ThumbButtonArray::~ThumbButtonArray()
+{
+    for (ThumbButton* cell : retired_)
+        delete cell;
+}
+
+void ThumbButtonArray::DeleteSomeRetired()
+{
+    const size_t count = std::min(retired_.size(), CellsDeletedAtATime);
+    for (size_t i = 0; i < count; ++i) {
+        delete retired_.back();
+        retired_.pop_back();
+    }
+    if (retired_.empty())
+        reaper_->stop();
 }
 
 ThumbButton* ThumbButtonArray::Load(int index)
@@ -126,6 +153,7 @@ ThumbButton* ThumbButtonArray::Load(int index)
     Q_ASSERT(index == Count());
     const ThumbButton* first = cells_.front();
     auto* cell = new ThumbButton(index, first->parentWidget());
+    cell->SetInGallery(false);
     cell->hide();
     cell->setGeometry(first->geometry());
     cell->setFont(first->font());
@@ -142,11 +170,12 @@ void ThumbButtonArray::Unload(int index)
     cells_.pop_back();
     if (selected_ == cell)
         selected_ = nullptr;
-    cell->disconnect();
+    // Hidden and no longer selectable, the cell raises nothing more; its connections go
+    // with it when it is deleted.
     cell->hide();
-    // The cell may be the one whose event handler is running right now (a double-click
-    // that ends the program unloads every cell), so it is deleted once that has returned.
-    cell->deleteLater();
+    retired_.push_back(cell);
+    if (!reaper_->isActive())
+        reaper_->start();
 }
 
 void ThumbButtonArray::Adopt(ThumbButton* cell)

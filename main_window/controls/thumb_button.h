@@ -3,7 +3,10 @@
 #include <QAbstractButton>
 #include <QImage>
 
+#include <memory>
 #include <vector>
+
+class QTimer;
 
 // A graphical option button: a push button showing a picture centred above its caption,
 // which stays pressed while it is the selected member of its group. The caption is drawn
@@ -22,6 +25,10 @@ public:
     void SetTag(const QString& tag);
     const QImage& GetPicture() const { return picture_; }
     void SetPicture(const QImage& picture);
+    // Whether the cell belongs in the gallery: its visible property. Whether it is also on
+    // screen is the gallery's business, which shows only the cells near its view.
+    bool InGallery() const { return inGallery_; }
+    void SetInGallery(bool on) { inGallery_ = on; }
 
     QSize sizeHint() const override;
 
@@ -39,6 +46,7 @@ private:
     QString caption_;
     QString tag_;
     QImage picture_;
+    bool inGallery_ = true;
 };
 
 // The indexed family of cells. Element 0 always exists; elements 1 and up are created as
@@ -47,7 +55,7 @@ class ThumbButtonArray
 {
 public:
     explicit ThumbButtonArray(ThumbButton* first);
-    ~ThumbButtonArray() = default;
+    ~ThumbButtonArray();
     ThumbButtonArray(const ThumbButtonArray&) = delete;
     ThumbButtonArray& operator=(const ThumbButtonArray&) = delete;
 
@@ -62,7 +70,13 @@ public:
 
 private:
     void Adopt(ThumbButton* cell);
+    void DeleteSomeRetired();
 
     std::vector<ThumbButton*> cells_;
     ThumbButton* selected_ = nullptr;
+    // Unloaded cells wait here, hidden, and are deleted a batch at a time from the event
+    // loop: deleting ten thousand at once would hold the window up, and a cell may be
+    // unloaded from inside its own event handler.
+    std::vector<ThumbButton*> retired_;
+    std::unique_ptr<QTimer> reaper_;
 };
