@@ -199,3 +199,37 @@ TEST_F(SelectionTest, TheWheelScrollsTheGallery)
     }
     EXPECT_EQ(window->picSlide->y(), -window->vsbSlide->value());
 }
+
+TEST_F(SelectionTest, OnlyTheCellsNearTheViewAreOnScreen)
+{
+    const std::unique_ptr<frmMosaq> window = ShowGallery(200);
+    auto onScreen = [&] {
+        QList<int> shown;
+        for (int i = 0; i < window->optThumb.Count(); ++i) {
+            if (window->optThumb(i)->isVisible())
+                shown.append(i);
+        }
+        return shown;
+    };
+    auto inView = [&](int index) {
+        const QRect cell = window->optThumb(index)->geometry().translated(0, window->picSlide->y());
+        return cell.intersects(
+            QRect(0, 0, window->picFrame->ScaleWidth(), window->picFrame->ScaleHeight()));
+    };
+    for (const int value : {0, 960, window->vsbSlide->maximum() / 2, window->vsbSlide->maximum()}) {
+        window->vsbSlide->setValue(value);
+        const QList<int> shown = onScreen();
+        EXPECT_LT(shown.size(), 60) << value;
+        for (int i = 0; i < 200; ++i) {
+            EXPECT_TRUE(window->optThumb(i)->InGallery());
+            if (inView(i)) {
+                EXPECT_TRUE(shown.contains(i)) << "cell " << i << " at " << value;
+            }
+        }
+    }
+    // A rebuild retires the old cells and deletes them a batch at a time.
+    Press(*window, "Refresh");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return window->picSlide->Client()->findChildren<ThumbButton*>().size() == 200; }));
+    EXPECT_EQ(onScreen().first(), 0);
+}
