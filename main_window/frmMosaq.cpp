@@ -349,6 +349,7 @@ void frmMosaq::Form_Unload()
 {
     unloaded_ = true;
     ++buildGeneration_; // a running build stops at its next yield
+    SetBusyPointer(false);
     validCells_ = 0;
     for (int i = optThumb.Count() - 1; i >= 1; --i)
         optThumb.Unload(i);

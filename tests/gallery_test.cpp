@@ -360,6 +360,7 @@ TEST_F(GalleryTest, ExitDuringABuildEndsItAtTheNextYield)
     EXPECT_EQ(cellsAtExit, 1) << "created cells are removed at unload";
     EXPECT_EQ(window->optThumb.Count(), 1) << "and the build added none afterwards";
     EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the wait pointer goes with the window";
     EXPECT_TRUE(SettingsText().contains("Maximized=False"));
 }
 

@@ -40,7 +40,8 @@ QString NaturalSortKey(QStringView name)
         const QStringView run = RunAt(name, at);
         at += run.size();
         if (!IsDigit(run[0])) {
-            key += run.toString().toCaseFolded();
+            for (const QChar c : run)
+                key += c.isSurrogate() ? c : c.toCaseFolded();
             continue;
         }
         qsizetype zeros = 0;
