@@ -60,16 +60,6 @@ struct DibLayout
     qsizetype defaultBitsOffset = 0;
 };
 
-std::uint16_t U16(QByteArrayView data, qsizetype at)
-{
-    return qFromLittleEndian<std::uint16_t>(data.data() + at);
-}
-
-std::uint32_t U32(QByteArrayView data, qsizetype at)
-{
-    return qFromLittleEndian<std::uint32_t>(data.data() + at);
-}
-
 bool IsWindowsHeaderSize(std::uint32_t size)
 {
     return size == 40 || size == 52 || size == 56 || size == 108 || size == 124 || size > 124;

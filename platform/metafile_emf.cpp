@@ -30,21 +30,6 @@ constexpr qsizetype kMinHeader = 88;
 constexpr int kMaxRecords = 1 << 22;
 constexpr qint64 kMaxEmbeddedPixels = qint64(64) << 20;
 
-std::uint32_t U32(QByteArrayView data, qsizetype at)
-{
-    return qFromLittleEndian<std::uint32_t>(data.data() + at);
-}
-
-std::int32_t S32(QByteArrayView data, qsizetype at)
-{
-    return qFromLittleEndian<std::int32_t>(data.data() + at);
-}
-
-std::uint16_t U16(QByteArrayView data, qsizetype at)
-{
-    return qFromLittleEndian<std::uint16_t>(data.data() + at);
-}
-
 void PutU32(QByteArray& data, qsizetype at, std::uint32_t value)
 {
     qToLittleEndian(value, data.data() + at);

@@ -1,5 +1,7 @@
 #include "platform/picture_format.h"
 
+#include "platform/picture_internal.h"
+
 #include <QtEndian>
 
 #include <algorithm>
@@ -9,16 +11,6 @@
 
 namespace pictures {
 namespace {
-
-std::uint16_t U16(QByteArrayView data, qsizetype at)
-{
-    return qFromLittleEndian<std::uint16_t>(data.data() + at);
-}
-
-std::uint32_t U32(QByteArrayView data, qsizetype at)
-{
-    return qFromLittleEndian<std::uint32_t>(data.data() + at);
-}
 
 bool StartsWith(QByteArrayView bytes, QByteArrayView prefix)
 {

@@ -3,7 +3,11 @@
 // Shared by the picture decoders; not part of the loader's interface.
 #include "platform/picture.h"
 
+#include <QByteArrayView>
 #include <QLoggingCategory>
+#include <QtEndian>
+
+#include <cstdint>
 
 // Warnings of the decoders and their libraries; silent unless enabled by logging rules
 // (QT_LOGGING_RULES="tessellon.pictures.debug=true").
@@ -18,6 +22,24 @@ inline constexpr int kMaxPictureMegabytes = int(kMaxPictureBytes >> 20);
 
 // True when a 32-bit image of `size` is not empty and stays within kMaxPictureBytes.
 bool FitsPictureBudget(const QSize& size);
+
+// Little-endian numbers of a file's bytes at `at`; the caller has checked the bounds.
+inline std::uint16_t U16(QByteArrayView data, qsizetype at)
+{
+    return qFromLittleEndian<std::uint16_t>(data.data() + at);
+}
+inline std::int16_t S16(QByteArrayView data, qsizetype at)
+{
+    return qFromLittleEndian<std::int16_t>(data.data() + at);
+}
+inline std::uint32_t U32(QByteArrayView data, qsizetype at)
+{
+    return qFromLittleEndian<std::uint32_t>(data.data() + at);
+}
+inline std::int32_t S32(QByteArrayView data, qsizetype at)
+{
+    return qFromLittleEndian<std::int32_t>(data.data() + at);
+}
 
 PictureLoad PictureFailure(const QString& error);
 PictureLoad PictureSuccess(QImage image, const QSize& size);

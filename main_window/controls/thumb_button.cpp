@@ -94,7 +94,17 @@ void ThumbButton::paintEvent(QPaintEvent* /*event*/)
                                   (pictureArea.height() - pictureSize.height()) / 2);
         painter.drawImage(QPointF(std::floor(topLeft.x()), std::floor(topLeft.y())), picture_);
     }
-    painter.setPen(palette().color(QPalette::ButtonText));
+    // The selected cell's caption is marked as a selection, plainer to see than the
+    // pressed look alone.
+    QColor captionColor = palette().color(QPalette::ButtonText);
+    if (isChecked() && !caption_.isEmpty()) {
+        const int width = std::min(inner.width(), metrics.horizontalAdvance(caption_) + 6);
+        painter.fillRect(QRect(captionRect.center().x() - width / 2, captionRect.top(), width,
+                               captionRect.height()),
+                         palette().color(QPalette::Highlight));
+        captionColor = palette().color(QPalette::HighlightedText);
+    }
+    painter.setPen(captionColor);
     painter.drawText(captionRect, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine,
                      caption_);
     if (hasFocus()) {
