@@ -93,7 +93,7 @@ std::optional<DibLayout> ReadLayout(QByteArrayView dib, qsizetype bitsOffset, QS
         error = QStringLiteral("bitmap header is truncated");
         return std::nullopt;
     }
-    const std::uint32_t headerSize = U32(dib, 0);
+    const std::uint32_t headerSize = LeU32(dib, 0);
     DibLayout layout;
     std::uint32_t compression = kBiRgb;
     std::uint32_t coloursUsed = 0;
@@ -102,9 +102,9 @@ std::optional<DibLayout> ReadLayout(QByteArrayView dib, qsizetype bitsOffset, QS
     bool os2 = false;
 
     if (headerSize == 12) {
-        layout.width = U16(dib, 4);
-        layout.rows = U16(dib, 6);
-        layout.bitCount = U16(dib, 10);
+        layout.width = LeU16(dib, 4);
+        layout.rows = LeU16(dib, 6);
+        layout.bitCount = LeU16(dib, 10);
         paletteEntrySize = 3;
     } else if (headerSize >= 16) {
         if (dib.size() < qint64(headerSize)) {
@@ -117,16 +117,16 @@ std::optional<DibLayout> ReadLayout(QByteArrayView dib, qsizetype bitsOffset, QS
             error = QStringLiteral("unknown bitmap header size %1").arg(headerSize);
             return std::nullopt;
         }
-        const auto field = [&](qsizetype at) { return at + 4 <= headerSize ? U32(dib, at) : 0u; };
-        const auto height = std::int32_t(U32(dib, 8));
-        layout.width = std::int32_t(U32(dib, 4));
+        const auto field = [&](qsizetype at) { return at + 4 <= headerSize ? LeU32(dib, at) : 0u; };
+        const auto height = std::int32_t(LeU32(dib, 8));
+        layout.width = std::int32_t(LeU32(dib, 4));
         if (height == INT32_MIN) {
             error = QStringLiteral("bitmap height is out of range");
             return std::nullopt;
         }
         layout.topDown = height < 0;
         layout.rows = height < 0 ? -height : height;
-        layout.bitCount = U16(dib, 14);
+        layout.bitCount = LeU16(dib, 14);
         compression = field(16);
         coloursUsed = field(32);
     } else {
@@ -158,22 +158,22 @@ std::optional<DibLayout> ReadLayout(QByteArrayView dib, qsizetype bitsOffset, QS
     if (layout.compression == Compression::BitFields) {
         const bool withAlpha = compression == kBiAlphaBitFields;
         if (headerSize >= 52) {
-            layout.red = Channel(U32(dib, 40));
-            layout.green = Channel(U32(dib, 44));
-            layout.blue = Channel(U32(dib, 48));
+            layout.red = Channel(LeU32(dib, 40));
+            layout.green = Channel(LeU32(dib, 44));
+            layout.blue = Channel(LeU32(dib, 48));
             if (headerSize >= 56)
-                layout.alpha = Channel(U32(dib, 52));
+                layout.alpha = Channel(LeU32(dib, 52));
         } else {
             maskBytes = withAlpha ? 16 : 12;
             if (dib.size() < headerSize + maskBytes) {
                 error = QStringLiteral("bitmap colour masks are truncated");
                 return std::nullopt;
             }
-            layout.red = Channel(U32(dib, headerSize));
-            layout.green = Channel(U32(dib, headerSize + 4));
-            layout.blue = Channel(U32(dib, headerSize + 8));
+            layout.red = Channel(LeU32(dib, headerSize));
+            layout.green = Channel(LeU32(dib, headerSize + 4));
+            layout.blue = Channel(LeU32(dib, headerSize + 8));
             if (withAlpha)
-                layout.alpha = Channel(U32(dib, headerSize + 12));
+                layout.alpha = Channel(LeU32(dib, headerSize + 12));
         }
     } else if (layout.bitCount == 16) {
         layout.red = Channel(0x7C00);
@@ -184,8 +184,8 @@ std::optional<DibLayout> ReadLayout(QByteArrayView dib, qsizetype bitsOffset, QS
         layout.green = Channel(0xFF00);
         layout.blue = Channel(0xFF);
         // V4 and V5 headers name an alpha channel even for plain pixels.
-        if (headerSize >= 108 && !os2 && (U32(dib, 52) & 0x00FFFFFF) == 0)
-            layout.alpha = Channel(U32(dib, 52));
+        if (headerSize >= 108 && !os2 && (LeU32(dib, 52) & 0x00FFFFFF) == 0)
+            layout.alpha = Channel(LeU32(dib, 52));
     }
 
     const qsizetype paletteOffset = qsizetype(headerSize) + maskBytes;
@@ -470,7 +470,7 @@ QImage DecodeBmpFile(QByteArrayView file, QString& error)
         return {};
     }
     DibOptions options;
-    const qint64 pixels = U32(file, 10);
+    const qint64 pixels = LeU32(file, 10);
     if (pixels > kFileHeaderSize && pixels < file.size())
         options.bitsOffset = pixels - kFileHeaderSize;
     return DecodeDib(file.sliced(kFileHeaderSize), options, error);

@@ -72,10 +72,10 @@ bool BitmapsAreSound(QByteArrayView record, std::uint32_t type, qint64& pixels)
     for (const BitmapFields& fields : BitmapFieldsOf(type)) {
         if (fields.bits + 8 > record.size())
             return false;
-        const qint64 headerAt = U32(record, fields.header);
-        const qint64 headerSize = U32(record, fields.header + 4);
-        const qint64 bitsAt = U32(record, fields.bits);
-        const qint64 bitsSize = U32(record, fields.bits + 4);
+        const qint64 headerAt = LeU32(record, fields.header);
+        const qint64 headerSize = LeU32(record, fields.header + 4);
+        const qint64 bitsAt = LeU32(record, fields.bits);
+        const qint64 bitsSize = LeU32(record, fields.bits + 4);
         if (headerSize == 0)
             continue; // a blit without a source bitmap
         if (headerAt + headerSize > record.size() || bitsAt + bitsSize > record.size())
@@ -83,7 +83,7 @@ bool BitmapsAreSound(QByteArrayView record, std::uint32_t type, qint64& pixels)
         const auto info = ReadDibInfo(record.sliced(headerAt, headerSize));
         if (!info)
             return false;
-        const std::uint32_t compression = headerSize >= 20 ? U32(record, headerAt + 16) : 0;
+        const std::uint32_t compression = headerSize >= 20 ? LeU32(record, headerAt + 16) : 0;
         const qint64 stride = ((qint64(info->width) * info->bitCount + 31) / 32) * 4;
         if ((compression == 0 || compression == 3) && bitsSize < stride * info->height)
             return false;
@@ -99,19 +99,19 @@ bool CommentIsSound(QByteArrayView record)
 {
     if (record.size() < 16)
         return record.size() >= 12;
-    const qint64 dataSize = U32(record, 8);
+    const qint64 dataSize = LeU32(record, 8);
     if (dataSize > record.size() - 12)
         return false;
-    if (dataSize < 4 || U32(record, 12) != kEmfPlusSignature)
+    if (dataSize < 4 || LeU32(record, 12) != kEmfPlusSignature)
         return true;
     const QByteArrayView data = record.sliced(16, dataSize - 4);
     qsizetype pos = 0;
     while (pos < data.size()) {
         if (pos + 12 > data.size())
             return false;
-        const std::uint16_t type = U16(data, pos);
-        const qint64 size = U32(data, pos + 4);
-        const qint64 payload = U32(data, pos + 8);
+        const std::uint16_t type = LeU16(data, pos);
+        const qint64 size = LeU32(data, pos + 4);
+        const qint64 payload = LeU32(data, pos + 8);
         if (type < 0x4001 || type > 0x403A || size < 12 || size % 4 != 0 ||
             size > data.size() - pos || payload > size - 12)
             return false;
@@ -129,7 +129,7 @@ bool IsGlyphIndexText(QByteArrayView record, std::uint32_t type)
     constexpr qsizetype kOptionsAt = 52;
     if (type != kEmrExtTextOutA && type != kEmrExtTextOutW)
         return false;
-    return record.size() < kOptionsAt + 4 || (U32(record, kOptionsAt) & kEtoGlyphIndex) != 0;
+    return record.size() < kOptionsAt + 4 || (LeU32(record, kOptionsAt) & kEtoGlyphIndex) != 0;
 }
 
 QSize FullSize(QByteArrayView header)
@@ -137,15 +137,15 @@ QSize FullSize(QByteArrayView header)
     const auto pixels = [](qint64 hundredthsOfMillimetre) {
         return std::llround(double(hundredthsOfMillimetre) * 96.0 / 2540.0);
     };
-    const qint64 frameWidth = qint64(S32(header, 32)) - S32(header, 24);
-    const qint64 frameHeight = qint64(S32(header, 36)) - S32(header, 28);
+    const qint64 frameWidth = qint64(LeS32(header, 32)) - LeS32(header, 24);
+    const qint64 frameHeight = qint64(LeS32(header, 36)) - LeS32(header, 28);
     constexpr qint64 kLargest = 1 << 20;
     if (frameWidth > 0 && frameHeight > 0 && pixels(frameWidth) <= kLargest &&
         pixels(frameHeight) <= kLargest)
         return {int(std::max<qint64>(1, pixels(frameWidth))),
                 int(std::max<qint64>(1, pixels(frameHeight)))};
-    const qint64 boundsWidth = qint64(S32(header, 16)) - S32(header, 8) + 1;
-    const qint64 boundsHeight = qint64(S32(header, 20)) - S32(header, 12) + 1;
+    const qint64 boundsWidth = qint64(LeS32(header, 16)) - LeS32(header, 8) + 1;
+    const qint64 boundsHeight = qint64(LeS32(header, 20)) - LeS32(header, 12) + 1;
     if (boundsWidth > 0 && boundsHeight > 0 && boundsWidth <= kLargest && boundsHeight <= kLargest)
         return {int(boundsWidth), int(boundsHeight)};
     return {};
@@ -194,11 +194,12 @@ std::optional<QByteArray> ConvertToSvg(QByteArray& emf, QString& error)
 
 std::optional<EmfDocument> PrepareEmf(QByteArrayView file, QString& error)
 {
-    if (file.size() < kMinHeader || U32(file, 0) != kEmrHeader || U32(file, 40) != kEmfSignature) {
+    if (file.size() < kMinHeader || LeU32(file, 0) != kEmrHeader ||
+        LeU32(file, 40) != kEmfSignature) {
         error = QStringLiteral("not an enhanced metafile");
         return std::nullopt;
     }
-    const qint64 headerSize = U32(file, 4);
+    const qint64 headerSize = LeU32(file, 4);
     if (headerSize < kMinHeader || headerSize % 4 != 0 || headerSize > file.size()) {
         error = QStringLiteral("enhanced metafile header is damaged");
         return std::nullopt;
@@ -217,8 +218,8 @@ std::optional<EmfDocument> PrepareEmf(QByteArrayView file, QString& error)
     int dropped = 0;
     qint64 embeddedPixels = 0;
     while (pos + 8 <= file.size()) {
-        const std::uint32_t type = U32(file, pos);
-        const qint64 size = U32(file, pos + 4);
+        const std::uint32_t type = LeU32(file, pos);
+        const qint64 size = LeU32(file, pos + 4);
         if (size < 8 || size % 4 != 0 || size > file.size() - pos)
             break; // damaged or cut short: play what came before
         const QByteArrayView record = file.sliced(pos, size);

@@ -129,11 +129,11 @@ bool IsDrawingRecord(std::uint16_t function)
 void TrackMapping(std::uint16_t function, QByteArrayView record, Mapping& mapping)
 {
     const qsizetype params = record.size() - 6;
-    const auto point = [&]() { return QPointF(S16(record, 8), S16(record, 6)); };
+    const auto point = [&]() { return QPointF(LeS16(record, 8), LeS16(record, 6)); };
     switch (function) {
     case kSetMapMode:
         if (params >= 2) {
-            const int mode = U16(record, 6);
+            const int mode = LeU16(record, 6);
             if (mode >= kText && mode <= kAnisotropic)
                 mapping.mode = mode;
         }
@@ -183,9 +183,9 @@ bool Bitmap16IsSound(QByteArrayView record, qsizetype at, qsizetype gap, qint64&
 {
     if (at + 10 + gap > record.size())
         return false;
-    const int width = S16(record, at + 2);
-    const int height = S16(record, at + 4);
-    const int widthBytes = S16(record, at + 6);
+    const int width = LeS16(record, at + 2);
+    const int height = LeS16(record, at + 4);
+    const int widthBytes = LeS16(record, at + 6);
     if (width <= 0 || height <= 0 || widthBytes <= 0 ||
         qint64(widthBytes) * height > record.size() - at - 10 - gap)
         return false;
@@ -210,8 +210,8 @@ bool BitmapIsSound(std::uint16_t function, QByteArrayView record, qint64& pixels
         return DibIsSound(record, 6 + 18, pixels);
     case kDibCreatePatternBrush:
         return record.size() >= 10 &&
-               (U16(record, 6) == kBsPattern ? Bitmap16IsSound(record, 10, 0, pixels)
-                                             : DibIsSound(record, 10, pixels));
+               (LeU16(record, 6) == kBsPattern ? Bitmap16IsSound(record, 10, 0, pixels)
+                                               : DibIsSound(record, 10, pixels));
     case kCreatePatternBrush:
         return Bitmap16IsSound(record, 6, 18, pixels);
     case kBitBlt:
@@ -243,7 +243,7 @@ public:
         }
         if (function != kRestoreDc)
             return true;
-        const int which = record.size() >= 8 ? S16(record, 6) : 0;
+        const int which = record.size() >= 8 ? LeS16(record, 6) : 0;
         if (which < 0 && -which <= depth_) {
             depth_ += which;
             return true;
@@ -345,9 +345,9 @@ void AppendImage(QByteArrayView element, QByteArray& out)
 
 std::optional<WmfDocument> PrepareWmf(QByteArrayView file, QString& error)
 {
-    const bool placeable = file.size() >= kPlaceableSize && U32(file, 0) == kPlaceableKey;
+    const bool placeable = file.size() >= kPlaceableSize && LeU32(file, 0) == kPlaceableKey;
     const qsizetype header = placeable ? kPlaceableSize : 0;
-    if (file.size() < header + kHeaderSize || U16(file, header + 2) != 9) {
+    if (file.size() < header + kHeaderSize || LeU16(file, header + 2) != 9) {
         error = QStringLiteral("metafile header is damaged");
         return std::nullopt;
     }
@@ -357,10 +357,10 @@ std::optional<WmfDocument> PrepareWmf(QByteArrayView file, QString& error)
     QRectF logicalFrame;
     if (placeable) {
         mapping.mode = kPlaceableDpi;
-        const int inch = U16(file, 14);
+        const int inch = LeU16(file, 14);
         mapping.unitsPerInch = inch > 0 ? inch : 1440;
-        logicalFrame =
-            QRectF(QPointF(S16(file, 6), S16(file, 8)), QPointF(S16(file, 10), S16(file, 12)));
+        logicalFrame = QRectF(QPointF(LeS16(file, 6), LeS16(file, 8)),
+                              QPointF(LeS16(file, 10), LeS16(file, 12)));
         document.size = QSize(RoundedPixels(logicalFrame.width() * 96 / mapping.unitsPerInch),
                               RoundedPixels(logicalFrame.height() * 96 / mapping.unitsPerInch));
     }
@@ -375,8 +375,8 @@ std::optional<WmfDocument> PrepareWmf(QByteArrayView file, QString& error)
     Mapping atFirstDrawing = mapping;
     SavedStates states;
     while (pos + 6 <= file.size()) {
-        const qint64 words = U32(file, pos);
-        const std::uint16_t function = U16(file, pos + 4);
+        const qint64 words = LeU32(file, pos);
+        const std::uint16_t function = LeU16(file, pos + 4);
         if (words < 3 || words * 2 > file.size() - pos)
             break; // damaged or cut short: play what came before
         const QByteArrayView record = file.sliced(pos, words * 2);
@@ -419,7 +419,7 @@ std::optional<WmfDocument> PrepareWmf(QByteArrayView file, QString& error)
         PutU16(out, 14, std::uint16_t(mapping.unitsPerInch));
         std::uint16_t checksum = 0;
         for (qsizetype at = 0; at < 20; at += 2)
-            checksum ^= U16(out, at);
+            checksum ^= LeU16(out, at);
         PutU16(out, 20, checksum);
     } else {
         document.size = PlainSize(atFirstDrawing);

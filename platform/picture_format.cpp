@@ -19,9 +19,9 @@ bool StartsWith(QByteArrayView bytes, QByteArrayView prefix)
 
 bool IsIconDirectory(QByteArrayView bytes, std::uint16_t type)
 {
-    if (bytes.size() < 6 + 16 || U16(bytes, 0) != 0 || U16(bytes, 2) != type)
+    if (bytes.size() < 6 + 16 || LeU16(bytes, 0) != 0 || LeU16(bytes, 2) != type)
         return false;
-    const std::uint16_t count = U16(bytes, 4);
+    const std::uint16_t count = LeU16(bytes, 4);
     return count > 0 && bytes.size() >= 6 + 16 * qsizetype(count);
 }
 
@@ -29,15 +29,15 @@ bool IsPlainWmf(QByteArrayView bytes)
 {
     if (bytes.size() < 18)
         return false;
-    const std::uint16_t type = U16(bytes, 0);
-    const std::uint16_t version = U16(bytes, 4);
-    return (type == 1 || type == 2) && U16(bytes, 2) == 9 &&
+    const std::uint16_t type = LeU16(bytes, 0);
+    const std::uint16_t version = LeU16(bytes, 4);
+    return (type == 1 || type == 2) && LeU16(bytes, 2) == 9 &&
            (version == 0x0100 || version == 0x0300);
 }
 
 bool IsEmf(QByteArrayView bytes)
 {
-    return bytes.size() >= 88 && U32(bytes, 0) == 1 && U32(bytes, 40) == 0x464D4520;
+    return bytes.size() >= 88 && LeU32(bytes, 0) == 1 && LeU32(bytes, 40) == 0x464D4520;
 }
 
 bool IsBitCount(std::uint16_t bits)
@@ -51,12 +51,12 @@ bool IsPackedDib(QByteArrayView bytes)
 {
     if (bytes.size() < 16)
         return false;
-    const std::uint32_t size = U32(bytes, 0);
+    const std::uint32_t size = LeU32(bytes, 0);
     if (size == 12)
-        return U16(bytes, 8) == 1 && IsBitCount(U16(bytes, 10));
+        return LeU16(bytes, 8) == 1 && IsBitCount(LeU16(bytes, 10));
     const bool known =
         size == 40 || size == 52 || size == 56 || size == 64 || size == 108 || size == 124;
-    return known && U16(bytes, 12) == 1 && IsBitCount(U16(bytes, 14));
+    return known && LeU16(bytes, 12) == 1 && IsBitCount(LeU16(bytes, 14));
 }
 
 std::uint32_t BigU32(QByteArrayView data, qsizetype at)

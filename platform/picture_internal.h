@@ -24,19 +24,19 @@ inline constexpr int kMaxPictureMegabytes = int(kMaxPictureBytes >> 20);
 bool FitsPictureBudget(const QSize& size);
 
 // Little-endian numbers of a file's bytes at `at`; the caller has checked the bounds.
-inline std::uint16_t U16(QByteArrayView data, qsizetype at)
+inline std::uint16_t LeU16(QByteArrayView data, qsizetype at)
 {
     return qFromLittleEndian<std::uint16_t>(data.data() + at);
 }
-inline std::int16_t S16(QByteArrayView data, qsizetype at)
+inline std::int16_t LeS16(QByteArrayView data, qsizetype at)
 {
     return qFromLittleEndian<std::int16_t>(data.data() + at);
 }
-inline std::uint32_t U32(QByteArrayView data, qsizetype at)
+inline std::uint32_t LeU32(QByteArrayView data, qsizetype at)
 {
     return qFromLittleEndian<std::uint32_t>(data.data() + at);
 }
-inline std::int32_t S32(QByteArrayView data, qsizetype at)
+inline std::int32_t LeS32(QByteArrayView data, qsizetype at)
 {
     return qFromLittleEndian<std::int32_t>(data.data() + at);
 }
