@@ -319,7 +319,8 @@ void TextSelectionOwner::FinishTransfer(xcb_window_t requestor, xcb_atom_t prope
     }
 }
 
-void TextSelectionOwner::Notify(const xcb_selection_request_event_t& request, xcb_atom_t property)
+void SendSelectionNotify(xcb_connection_t* connection, const xcb_selection_request_event_t& request,
+                         xcb_atom_t property)
 {
     xcb_selection_notify_event_t notify{};
     notify.response_type = XCB_SELECTION_NOTIFY;
@@ -332,7 +333,12 @@ void TextSelectionOwner::Notify(const xcb_selection_request_event_t& request, xc
     std::array<char, 32> wire{};
     static_assert(sizeof(notify) <= wire.size());
     std::memcpy(wire.data(), &notify, sizeof(notify));
-    xcb_send_event(connection_, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, wire.data());
+    xcb_send_event(connection, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, wire.data());
+}
+
+void TextSelectionOwner::Notify(const xcb_selection_request_event_t& request, xcb_atom_t property)
+{
+    SendSelectionNotify(connection_, request, property);
 }
 
 } // namespace x11

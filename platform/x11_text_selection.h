@@ -51,6 +51,11 @@ xcb_window_t CreateSelectionWindow(xcb_connection_t* connection, xcb_window_t ro
 // The root window of screen `screenNumber`, or of the first screen.
 xcb_window_t RootWindow(xcb_connection_t* connection, int screenNumber);
 
+// Answers a selection request: `property` holds the converted data, or is kNoAtom for a
+// refusal. Not flushed.
+void SendSelectionNotify(xcb_connection_t* connection, const xcb_selection_request_event_t& request,
+                         xcb_atom_t property);
+
 // A current server timestamp, read from the property change that a zero-length append
 // to a property of `window` causes. Events that arrive meanwhile go to `deferred`, in
 // order. Empty when the connection broke.

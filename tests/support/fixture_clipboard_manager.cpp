@@ -41,16 +41,7 @@ Atoms InternAtoms(xcb_connection_t* connection)
 void Notify(xcb_connection_t* connection, const xcb_selection_request_event_t& request,
             xcb_atom_t property)
 {
-    std::array<char, 32> wire{};
-    xcb_selection_notify_event_t notify{};
-    notify.response_type = XCB_SELECTION_NOTIFY;
-    notify.time = request.time;
-    notify.requestor = request.requestor;
-    notify.selection = request.selection;
-    notify.target = request.target;
-    notify.property = property;
-    std::memcpy(wire.data(), &notify, sizeof(notify));
-    xcb_send_event(connection, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, wire.data());
+    x11::SendSelectionNotify(connection, request, property);
     xcb_flush(connection);
 }
 
