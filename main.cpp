@@ -1,5 +1,5 @@
+#include "clipboard/clipboard.h"
 #include "main_window/frmMosaq.h"
-#include "platform/clipboard.h"
 
 #include <QApplication>
 

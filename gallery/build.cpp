@@ -1,10 +1,10 @@
+#include "common/rounding.h"
 #include "gallery/caption.h"
 #include "gallery/decode_pipeline.h"
 #include "gallery/folder_path.h"
 #include "gallery/thumbnail_geometry.h"
 #include "main_window/frmMosaq.h"
-#include "platform/picture.h"
-#include "platform/rounding.h"
+#include "pictures/picture.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -16,8 +16,6 @@ Q_LOGGING_CATEGORY(lcGallery, "tessellon.gallery", QtWarningMsg)
 
 namespace {
 
-constexpr int ThumbnailSize = 64;
-
 QString CountCaption(int count)
 {
     return QStringLiteral("Images: ") + QLocale().toString(count);
@@ -28,6 +26,42 @@ bool WantsIconSize(const QString& name)
 {
     const QString lower = name.toLower();
     return lower.contains(QLatin1String(".ico")) || lower.contains(QLatin1String(".cur"));
+}
+
+// What the pipeline decodes: every listed file, icons and cursors at the large icon size,
+// pictures no larger than a thumbnail needs.
+std::vector<DecodePipeline::Job> DecodeJobs(const FileListBox& files, const QString& folder,
+                                            qreal ratio, int largeIconSize)
+{
+    PictureRequest request;
+    request.target = QSize(kThumbnailSize - 2, kThumbnailSize - 2) * ratio;
+    // Decoded straight at the pixels the thumbnail shows: one resampling, no second.
+    request.drawnSize = [ratio](QSize fullSize) {
+        return ThumbnailPixelSize(QSizeF(kThumbnailSize, kThumbnailSize), QSizeF(fullSize), ratio);
+    };
+    request.largeIconSize = largeIconSize;
+    std::vector<DecodePipeline::Job> jobs;
+    jobs.reserve(static_cast<size_t>(files.ListCount()));
+    for (int j = 0; j < files.ListCount(); ++j) {
+        const QString& name = files.List(j);
+        request.size = WantsIconSize(name) ? PictureSize::LargeIcon : PictureSize::Default;
+        jobs.push_back({folder + name, request});
+    }
+    return jobs;
+}
+
+// The decoded picture of file `index`, serving the window's events while it is on its
+// way. Nothing when the build was overtaken meanwhile.
+std::optional<PictureLoad> AwaitPicture(DecodePipeline& pipeline, int index,
+                                        const std::function<bool()>& superseded)
+{
+    for (;;) {
+        if (std::optional<PictureLoad> load = pipeline.TryTake(index))
+            return load;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (superseded())
+            return std::nullopt;
+    }
 }
 
 } // namespace
@@ -47,9 +81,7 @@ void frmMosaq::LoadThumbnails()
     picSlide->hide();
     picSlide->SetBackColor(SystemColor::ButtonFace);
     picSlide->setFont(optThumb(0)->font());
-    validCells_ = 0;
-    while (optThumb.Count() > 1)
-        optThumb.Unload(optThumb.Count() - 1);
+    RemoveCreatedCells();
     QCoreApplication::processEvents();
     if (BuildSuperseded(generation))
         return;
@@ -59,8 +91,10 @@ void frmMosaq::LoadThumbnails()
     SetCountCaption(CountCaption(listed));
     PlaceProgressBar();
 
-    DecodePipeline pipeline(DecodeJobs(folder), QSize(ThumbnailSize, ThumbnailSize),
-                            devicePixelRatioF(), 2 * QThread::idealThreadCount());
+    DecodePipeline pipeline(DecodeJobs(*filHidden, folder, devicePixelRatioF(), LargeIconSize()),
+                            QSize(kThumbnailSize, kThumbnailSize), devicePixelRatioF(),
+                            2 * QThread::idealThreadCount());
+    const auto superseded = [this, generation] { return BuildSuperseded(generation); };
     const QFontMetrics canvasMetrics(picSlide->font());
     const TextWidthFunction textWidth = [&canvasMetrics](const QString& text) {
         return canvasMetrics.horizontalAdvance(text);
@@ -74,7 +108,7 @@ void frmMosaq::LoadThumbnails()
             return;
         picLoad->ClearPicture();
         picLoad->Cls();
-        std::optional<PictureLoad> decoded = AwaitPicture(pipeline, j, generation);
+        std::optional<PictureLoad> decoded = AwaitPicture(pipeline, j, superseded);
         if (!decoded)
             return;
         PictureLoad& load = *decoded;
@@ -112,41 +146,10 @@ void frmMosaq::LoadThumbnails()
     building_ = false;
 }
 
-// What the pipeline decodes: every listed file, icons and cursors at the large icon size,
-// pictures no larger than a thumbnail needs.
-std::vector<DecodePipeline::Job> frmMosaq::DecodeJobs(const QString& folder) const
+// The large icon size in device pixels: 32 at 96 DPI, scaled with the screen.
+int frmMosaq::LargeIconSize() const
 {
-    const qreal ratio = devicePixelRatioF();
-    PictureRequest request;
-    request.target = QSize(ThumbnailSize - 2, ThumbnailSize - 2) * ratio;
-    // Decoded straight at the pixels the thumbnail shows: one resampling, no second.
-    request.drawnSize = [ratio](QSize fullSize) {
-        return ThumbnailPixelSize(QSizeF(ThumbnailSize, ThumbnailSize), QSizeF(fullSize), ratio);
-    };
-    request.largeIconSize =
-        RoundToInt(style()->pixelMetric(QStyle::PM_LargeIconSize) * logicalDpiX() / 96.0);
-    std::vector<DecodePipeline::Job> jobs;
-    jobs.reserve(static_cast<size_t>(filHidden->ListCount()));
-    for (int j = 0; j < filHidden->ListCount(); ++j) {
-        const QString& name = filHidden->List(j);
-        request.size = WantsIconSize(name) ? PictureSize::LargeIcon : PictureSize::Default;
-        jobs.push_back({folder + name, request});
-    }
-    return jobs;
-}
-
-// The decoded picture of file `index`, serving the window's events while it is on its
-// way. Nothing when a newer build or the window's unload overtook this build meanwhile.
-std::optional<PictureLoad> frmMosaq::AwaitPicture(DecodePipeline& pipeline, int index,
-                                                  unsigned generation)
-{
-    for (;;) {
-        if (std::optional<PictureLoad> load = pipeline.TryTake(index))
-            return load;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        if (BuildSuperseded(generation))
-            return std::nullopt;
-    }
+    return RoundToInt(style()->pixelMetric(QStyle::PM_LargeIconSize) * logicalDpiX() / 96.0);
 }
 
 void frmMosaq::filHidden_PathChange()
@@ -165,6 +168,14 @@ ThumbButton* frmMosaq::CreateCell(int index)
     connect(cell, &ThumbButton::doubleClicked, this, [this, index] { optThumb_DblClick(index); });
     cell->installEventFilter(this);
     return cell;
+}
+
+// Unloads the cells that builds created; cell 0 stays.
+void frmMosaq::RemoveCreatedCells()
+{
+    validCells_ = 0;
+    while (optThumb.Count() > 1)
+        optThumb.Unload(optThumb.Count() - 1);
 }
 
 // A cell with nothing in it: no picture, caption or tag, not selected and not shown.

@@ -1,6 +1,6 @@
 #include "gallery/caption.h"
 
-#include "platform/rounding.h"
+#include "common/rounding.h"
 
 #include <QTextBoundaryFinder>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/picture.h"
+#include "pictures/picture.h"
 
 #include <QSize>
 #include <QString>

@@ -19,9 +19,8 @@ void frmMosaq::vsbSlide_Change()
 void frmMosaq::ShowCellsInView()
 {
     const int count = optThumb.Count();
-    const int cellWidth = std::max(1, optThumb(0)->width());
     const int cellHeight = std::max(1, optThumb(0)->height());
-    const int columns = std::max(1, picSlide->width() / cellWidth);
+    const int columns = GalleryColumns();
     const int top = -picSlide->y();
     const int firstRow = std::max(0, top / cellHeight - 1);
     const int lastRow = (top + picFrame->ScaleHeight()) / cellHeight + 1;
@@ -74,9 +73,8 @@ void frmMosaq::keyPressEvent(QKeyEvent* event)
         tbrMain_ButtonClick(ToolbarButtonByKey(QStringLiteral("Edit")));
         return;
     }
-    const int cellWidth = std::max(1, optThumb(0)->width());
     const int cellHeight = std::max(1, optThumb(0)->height());
-    const int columns = std::max(1, picSlide->width() / cellWidth);
+    const int columns = GalleryColumns();
     const int rowsPerPage = picFrame->ScaleHeight() / cellHeight;
     const int current = std::clamp(selectedIndex_, 0, validCells_ - 1);
     const int target = GalleryKeyTarget(event->key(), current, columns, rowsPerPage, validCells_);

@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr int ThumbnailSize = 64;
-
 // The picture's pixels at `size`: averaged down when they are larger, replicated when
 // they are smaller, so that no detail is invented.
 QImage ResampledTo(const QImage& pixels, QSize size)
@@ -25,7 +23,7 @@ QImage ResampledTo(const QImage& pixels, QSize size)
 // target draws at the screen's pixel ratio; the geometry stays in logical pixels.
 void frmMosaq::DrawThumbnail(const PictureBox& source, PictureBox& target)
 {
-    target.resize(ThumbnailSize, ThumbnailSize);
+    target.resize(kThumbnailSize, kThumbnailSize);
     target.SetBackColor(SystemColor::ButtonFace);
     target.Cls();
 

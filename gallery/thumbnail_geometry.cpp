@@ -1,6 +1,6 @@
 #include "gallery/thumbnail_geometry.h"
 
-#include "platform/rounding.h"
+#include "common/rounding.h"
 
 #include <cmath>
 

@@ -1,5 +1,5 @@
+#include "clipboard/clipboard.h"
 #include "main_window/frmMosaq.h"
-#include "platform/clipboard.h"
 
 // The one entry for commands: the toolbar's buttons and the cells' double-click.
 void frmMosaq::tbrMain_ButtonClick(ToolbarButton* button)

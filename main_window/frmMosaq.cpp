@@ -1,8 +1,8 @@
 #include "main_window/frmMosaq.h"
 
+#include "basMosaq.h"
+#include "common/rounding.h"
 #include "main_window/placement.h"
-#include "platform/basMosaq.h"
-#include "platform/rounding.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -59,16 +59,14 @@ frmMosaq::frmMosaq(const QString& settingsFile, QWidget* parent)
     , sbrMain(nullptr)
     , picThumb(nullptr)
     , filHidden(nullptr)
-    , imlTools(ToolbarImageSize)
     , tbrMain(nullptr)
     , picCount(nullptr)
     , lblCount(nullptr)
     , picLoad(nullptr)
     , picFrame(nullptr)
     , picSlide(nullptr)
-    , optThumb(new ThumbButton(0))
+    , optThumb(new ThumbButton)
     , vsbSlide(nullptr)
-    , imlToolsHover(ToolbarImageSize)
     , settingsFile_(settingsFile)
     , folderPicker_([](QWidget* owner, const QString& title, const QString& initial) {
         return basMosaq::BrowseForFolder(owner, title, initial);
@@ -350,9 +348,7 @@ void frmMosaq::Form_Unload()
     unloaded_ = true;
     ++buildGeneration_; // a running build stops at its next yield
     SetBusyPointer(false);
-    validCells_ = 0;
-    for (int i = optThumb.Count() - 1; i >= 1; --i)
-        optThumb.Unload(i);
+    RemoveCreatedCells();
 
     const Qt::WindowStates state = windowState();
     const bool minimized = state.testFlag(Qt::WindowMinimized);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "gallery/decode_pipeline.h"
 #include "main_window/controls/file_list_box.h"
 #include "main_window/controls/image_list.h"
 #include "main_window/controls/picture_box.h"
@@ -99,6 +98,7 @@ private:
     void SetTabOrder();
     void DockBars();
     void ResizeAndLayOut(QSize size);
+    int GalleryColumns() const;
     void SetCountCaption(const QString& caption);
     QString ReadSetting(const QString& key, const QString& defaultValue = QString()) const;
     void WriteSetting(const QString& key, const QString& value) const;
@@ -109,10 +109,9 @@ private:
     void SavePlacement();
     QString FolderPath() const;
     QString CellFilePath(int index) const;
-    std::vector<DecodePipeline::Job> DecodeJobs(const QString& folder) const;
-    std::optional<PictureLoad> AwaitPicture(DecodePipeline& pipeline, int index,
-                                            unsigned generation);
+    int LargeIconSize() const;
     ThumbButton* CreateCell(int index);
+    void RemoveCreatedCells();
     void ClearCell(ThumbButton* cell);
     bool GalleryHasFocus() const;
     void ScrollCellIntoView(int index);

@@ -1,5 +1,5 @@
+#include "gallery/grid_layout.h"
 #include "main_window/frmMosaq.h"
-#include "main_window/grid_layout.h"
 
 #include <QWindow>
 
@@ -42,8 +42,7 @@ void frmMosaq::Form_Resize()
 
     const auto cellWidth = static_cast<float>(optThumb(0)->width());
     const auto cellHeight = static_cast<float>(optThumb(0)->height());
-    const int columns = GridColumns(static_cast<float>(viewportWidth),
-                                    static_cast<float>(scrollBarWidth), cellWidth);
+    const int columns = GalleryColumns();
     const int count = optThumb.Count();
     for (int i = 0; i < count; ++i)
         optThumb(i)->move(GridCellPosition(i, columns, cellWidth, cellHeight));
@@ -59,6 +58,14 @@ void frmMosaq::Form_Resize()
         vsbSlide->setPageStep(range.largeChange);
     }
     ShowCellsInView();
+}
+
+// The columns of cells that fit beside the scroll bar.
+int frmMosaq::GalleryColumns() const
+{
+    return GridColumns(static_cast<float>(picFrame->ScaleWidth()),
+                       static_cast<float>(vsbSlide->width()),
+                       static_cast<float>(optThumb(0)->width()));
 }
 
 // A visible window reports its new size later, and that resize notification lays it out.

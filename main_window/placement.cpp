@@ -1,16 +1,12 @@
 #include "main_window/placement.h"
 
-#include "platform/rounding.h"
+#include "common/ascii.h"
+#include "common/rounding.h"
 
 #include <QLocale>
 #include <QStringList>
 
 namespace {
-
-bool IsDigit(QChar c)
-{
-    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-}
 
 bool IsSign(QChar c)
 {
@@ -19,7 +15,7 @@ bool IsSign(QChar c)
 
 qsizetype SkipDigits(QStringView text, qsizetype at)
 {
-    while (at < text.size() && IsDigit(text[at]))
+    while (at < text.size() && IsAsciiDigit(text[at]))
         ++at;
     return at;
 }

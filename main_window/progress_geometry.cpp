@@ -1,6 +1,6 @@
 #include "main_window/progress_geometry.h"
 
-#include "platform/rounding.h"
+#include "common/rounding.h"
 
 QRect ProgressFrameRect(const QRect& statusBar, const QRect& panel)
 {

@@ -1,5 +1,7 @@
 #include "main_window/controls/file_list_box.h"
 
+#include "common/ascii.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
@@ -14,17 +16,12 @@ QString NativeFolderPath(const QString& folder)
     return QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()));
 }
 
-bool IsDigit(QChar c)
-{
-    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-}
-
 // The run of digits or of other characters that starts at `at`.
 QStringView RunAt(QStringView text, qsizetype at)
 {
-    const bool digits = IsDigit(text[at]);
+    const bool digits = IsAsciiDigit(text[at]);
     qsizetype end = at + 1;
-    while (end < text.size() && IsDigit(text[end]) == digits)
+    while (end < text.size() && IsAsciiDigit(text[end]) == digits)
         ++end;
     return text.mid(at, end - at);
 }
@@ -39,7 +36,7 @@ QString NaturalSortKey(QStringView name)
     for (qsizetype at = 0; at < name.size();) {
         const QStringView run = RunAt(name, at);
         at += run.size();
-        if (!IsDigit(run[0])) {
+        if (!IsAsciiDigit(run[0])) {
             for (const QChar c : run)
                 key += c.isSurrogate() ? c : c.toCaseFolded();
             continue;

@@ -16,7 +16,6 @@ public:
     explicit FileListBox(QWidget* parent = nullptr);
 
     void SetPattern(const QString& pattern);
-    const QString& Pattern() const { return pattern_; }
     // Points the list at `folder` and reads it; raises PathChange before it returns. On
     // failure the list keeps its old folder and entries.
     PathError SetPath(const QString& folder);

@@ -83,11 +83,6 @@ void PictureBox::Cls()
     client_->update();
 }
 
-qreal PictureBox::TextWidth(const QString& text) const
-{
-    return QFontMetrics(font()).horizontalAdvance(text);
-}
-
 qreal PictureBox::TextHeight(const QString& /*text*/) const
 {
     return QFontMetrics(font()).height();

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "main_window/controls/system_color.h"
-#include "platform/picture.h"
+#include "pictures/picture.h"
 
 #include <QFrame>
 #include <QImage>
@@ -36,7 +36,6 @@ public:
 
     // Repaints the whole drawing surface in the background colour, over the picture.
     void Cls();
-    qreal TextWidth(const QString& text) const;
     qreal TextHeight(const QString& text) const;
     // Draws `text` with its top-left corner at `topLeft` in the fore colour, clipped.
     void DrawText(QPointF topLeft, const QString& text);

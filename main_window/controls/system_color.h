@@ -18,11 +18,6 @@ constexpr OleColor Highlight = 0x8000000D;
 constexpr OleColor HighlightText = 0x8000000E;
 } // namespace SystemColor
 
-constexpr OleColor RgbColor(int red, int green, int blue)
-{
-    return static_cast<OleColor>((red & 0xFF) | ((green & 0xFF) << 8) | ((blue & 0xFF) << 16));
-}
-
 // The colour `value` stands for under `palette`. An unknown system colour index falls
 // back to the palette's window text colour.
 QColor ResolveColor(OleColor value, const QPalette& palette);

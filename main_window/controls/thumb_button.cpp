@@ -12,9 +12,8 @@ constexpr int CaptionMargin = 2;
 
 } // namespace
 
-ThumbButton::ThumbButton(int index, QWidget* parent)
+ThumbButton::ThumbButton(QWidget* parent)
     : QAbstractButton(parent)
-    , index_(index)
 {
     setCheckable(true);
     setFocusPolicy(Qt::StrongFocus);
@@ -162,7 +161,7 @@ ThumbButton* ThumbButtonArray::Load(int index)
 {
     Q_ASSERT(index == Count());
     const ThumbButton* first = cells_.front();
-    auto* cell = new ThumbButton(index, first->parentWidget());
+    auto* cell = new ThumbButton(first->parentWidget());
     cell->SetInGallery(false);
     cell->hide();
     cell->setGeometry(first->geometry());

@@ -16,9 +16,8 @@ class ThumbButton : public QAbstractButton
     Q_OBJECT
 
 public:
-    explicit ThumbButton(int index, QWidget* parent = nullptr);
+    explicit ThumbButton(QWidget* parent = nullptr);
 
-    int Index() const { return index_; }
     const QString& Caption() const { return caption_; }
     void SetCaption(const QString& caption);
     const QString& Tag() const { return tag_; }
@@ -42,7 +41,6 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
-    int index_;
     QString caption_;
     QString tag_;
     QImage picture_;
@@ -66,7 +64,6 @@ public:
     ThumbButton* Load(int index);
     // Destroys element `index` (the last one). Element 0 cannot be destroyed.
     void Unload(int index);
-    ThumbButton* Selected() const { return selected_; }
 
 private:
     void Adopt(ThumbButton* cell);

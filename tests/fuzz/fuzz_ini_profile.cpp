@@ -4,7 +4,7 @@
 // Input: section, key, value, a second section and key, each ended by "\ " (a backslash
 // and any other byte; "\\" stands for one backslash), then the file's bytes.
 
-#include "platform/ini_profile.h"
+#include "settings/ini_profile.h"
 
 #include <QStringDecoder>
 

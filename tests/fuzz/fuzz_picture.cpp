@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the picture loader: it must fail cleanly, never crash, hang or
 // exhaust memory. The last byte also picks the request, so that every path is reached
 // while plain picture files serve as seeds.
-#include "platform/picture.h"
+#include "pictures/picture.h"
 
 #include <QGuiApplication>
 

@@ -7,7 +7,7 @@
 //
 // Exit status: 0 when the clipboard took the text, 1 when it did not, 2 on bad usage.
 
-#include "platform/clipboard.h"
+#include "clipboard/clipboard.h"
 
 #include <QApplication>
 #include <QFile>

@@ -4,7 +4,7 @@
 // takes the CLIPBOARD selection and serves the text itself. It runs until killed, until
 // another client takes CLIPBOARD_MANAGER, or until the X server goes away.
 
-#include "platform/x11_text_selection.h"
+#include "clipboard/x11_text_selection.h"
 
 #include <array>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "tests/support/fixture_images.h"
+#include "support/fixture_images.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "tests/support/window_fixture.h"
+#include "support/window_fixture.h"
 
-#include "platform/settings.h"
+#include "settings/settings.h"
 
 #include <QFile>
 #include <QTest>

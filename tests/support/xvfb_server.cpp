@@ -1,23 +1,22 @@
 #include "xvfb_server.h"
 
+#include "clipboard/posix_io.h"
+
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <array>
-#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using posix::Clock;
 
 constexpr int kDisplayFd = 3;
 constexpr auto kStopGrace = std::chrono::seconds(5);
@@ -45,40 +44,20 @@ int MoveHigh(int fd)
     return moved;
 }
 
-int MillisecondsUntil(Clock::time_point deadline)
-{
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
-
 enum class DisplayRead { Read, Ended, TimedOut };
 
 DisplayRead ReadDisplayNumber(int fd, Clock::time_point deadline, std::string& number)
 {
-    for (;;) {
-        pollfd descriptor{fd, POLLIN, 0};
-        const int ready = poll(&descriptor, 1, MillisecondsUntil(deadline));
-        if (ready == 0)
-            return DisplayRead::TimedOut;
-        if (ready < 0) {
-            if (errno == EINTR)
-                continue;
-            return DisplayRead::Ended;
-        }
-        std::array<char, 32> buffer{};
-        const ssize_t count = read(fd, buffer.data(), buffer.size());
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            return DisplayRead::Ended;
-        number.append(buffer.data(), static_cast<std::size_t>(count));
-        const auto lineEnd = number.find('\n');
-        if (lineEnd != std::string::npos) {
-            number.resize(lineEnd);
-            return DisplayRead::Read;
-        }
+    switch (posix::ReadLineUntil(fd, deadline, 32, number)) {
+    case posix::LineRead::Read:
+        return DisplayRead::Read;
+    case posix::LineRead::TimedOut:
+        return DisplayRead::TimedOut;
+    case posix::LineRead::Ended:
+    case posix::LineRead::TooLong:
+        break;
     }
+    return DisplayRead::Ended;
 }
 
 bool AcceptsConnections(const std::string& display)
@@ -215,19 +194,7 @@ void XvfbServer::Stop()
     if (pid_ <= 0)
         return;
     kill(pid_, SIGTERM);
-    const Clock::time_point deadline = Clock::now() + kStopGrace;
-    for (;;) {
-        const pid_t reaped = waitpid(pid_, nullptr, WNOHANG);
-        if (reaped == pid_ || (reaped < 0 && errno != EINTR))
-            break;
-        if (Clock::now() >= deadline) {
-            kill(pid_, SIGKILL);
-            while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
-            }
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    posix::ReapBy(pid_, Clock::now() + kStopGrace);
     pid_ = -1;
 }
 

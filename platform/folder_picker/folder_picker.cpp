@@ -1,0 +1,80 @@
+#include "folder_picker/folder_picker.h"
+
+#include "folder_picker/folder_item.h"
+#include "folder_picker/folder_picker_dialog.h"
+
+#include <QPointer>
+#include <QRegularExpression>
+#include <QScopeGuard>
+
+#include <limits>
+#include <optional>
+
+namespace basMosaq {
+
+namespace {
+
+// A decimal integer, optionally signed, with blanks around it. Values beyond 32 bits
+// saturate: such a number names no special folder either way.
+std::optional<int> ReadDesignatorNumber(const QString& text)
+{
+    static const QRegularExpression number(QStringLiteral("\\A[ \\t]*([+-]?[0-9]+)[ \\t]*\\z"));
+    const QRegularExpressionMatch match = number.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QStringView digits = match.capturedView(1);
+    bool inRange = false;
+    const qlonglong value = digits.toLongLong(&inRange);
+    if (!inRange)
+        return digits.startsWith(u'-') ? std::numeric_limits<int>::min()
+                                       : std::numeric_limits<int>::max();
+    return int(qBound(qlonglong(std::numeric_limits<int>::min()), value,
+                      qlonglong(std::numeric_limits<int>::max())));
+}
+
+} // namespace
+
+FolderDesignator::FolderDesignator(const QString& text)
+{
+    if (text.isEmpty())
+        return;
+    if (const std::optional<int> number = ReadDesignatorNumber(text)) {
+        kind_ = Kind::SpecialFolder;
+        number_ = *number;
+    } else {
+        kind_ = Kind::Path;
+        path_ = text;
+    }
+}
+
+FolderDesignator::FolderDesignator(int number)
+    : kind_(Kind::SpecialFolder)
+    , number_(number)
+{}
+
+QString BrowseForFolder(QWidget* owner, const QString& title, const FolderDesignator& initialFolder,
+                        const FolderDesignator& root)
+{
+    const FolderItem rootItem = RootItemFor(root);
+    const FolderItem initialItem = InitialItemFor(initialFolder, rootItem);
+
+    // The owner may be destroyed while the dialog runs and take the dialog with it.
+    const QPointer<FolderPickerDialog> dialog =
+        new FolderPickerDialog(owner, title, rootItem, &BrowseCallback, initialItem);
+    const auto release = qScopeGuard([&dialog] { delete dialog.data(); });
+
+    const int outcome = dialog->exec();
+    if (dialog.isNull() || outcome != QDialog::Accepted)
+        return {};
+    return dialog->chosenPath();
+}
+
+int BrowseCallback(FolderPickerDialog& dialog, int message, qintptr /*messageData*/,
+                   const FolderItem& callbackData)
+{
+    if (message == kBrowseInitialized)
+        dialog.setSelection(callbackData);
+    return 0;
+}
+
+} // namespace basMosaq

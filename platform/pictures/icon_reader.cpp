@@ -1,0 +1,175 @@
+#include "pictures/icon_reader.h"
+
+#include "pictures/bmp_decoder.h"
+#include "pictures/picture_format.h"
+#include "pictures/picture_internal.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+
+namespace pictures {
+namespace {
+
+constexpr qsizetype kDirectoryHeader = 6;
+constexpr qsizetype kDirectoryEntry = 16;
+
+bool IsPng(QByteArrayView data)
+{
+    return data.size() >= 8 && data.first(8) == QByteArrayView("\x89PNG\r\n\x1A\n");
+}
+
+int PngBitCount(int colourType, int depth)
+{
+    switch (colourType) {
+    case 2:
+        return depth * 3;
+    case 4:
+        return depth * 2;
+    case 6:
+        return depth * 4;
+    default:
+        return depth; // grey or palette
+    }
+}
+
+int BitsFromColourCount(int colours)
+{
+    int bits = 0;
+    while (bits < 8 && (1 << bits) < colours)
+        ++bits;
+    return colours == 0 ? 8 : bits;
+}
+
+// The size and depth the image data tell, over what the directory says.
+void ReadEntryImageInfo(QByteArrayView data, IconEntry& entry)
+{
+    if (IsPng(data)) {
+        entry.png = true;
+        if (data.size() >= 26) {
+            const auto width = qFromBigEndian<std::uint32_t>(data.data() + 16);
+            const auto height = qFromBigEndian<std::uint32_t>(data.data() + 20);
+            if (width > 0 && height > 0 && width <= 65535 && height <= 65535)
+                entry.size = QSize(int(width), int(height));
+            entry.bitCount = PngBitCount(uchar(data[25]), uchar(data[24]));
+        }
+        return;
+    }
+    if (const auto info = ReadDibInfo(data)) {
+        const int rows = info->height == entry.size.height() ? info->height : info->height / 2;
+        if (rows > 0)
+            entry.size = QSize(info->width, rows);
+        entry.bitCount = info->bitCount;
+    }
+}
+
+QImage DecodePngEntry(QByteArrayView data, QString& error)
+{
+    if (!IsWholePng(data)) {
+        error = QStringLiteral("PNG data are damaged");
+        return {};
+    }
+    QByteArray bytes = QByteArray::fromRawData(data.data(), data.size());
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "png");
+    QImage image = reader.read();
+    if (image.isNull())
+        error = reader.errorString();
+    return image;
+}
+
+QImage DecodeEntry(QByteArrayView file, const IconEntry& entry, QString& error)
+{
+    const QByteArrayView data = file.sliced(entry.offset, entry.length);
+    if (entry.png)
+        return DecodePngEntry(data, error);
+    const auto info = ReadDibInfo(data);
+    DibOptions options;
+    // Icon bitmaps are twice as high as the picture, the AND mask making up the rest;
+    // a few writers store the picture's own height and no mask.
+    options.iconWithMask =
+        !(info && info->height == entry.size.height() && info->height != 2 * info->width);
+    return DecodeDib(data, options, error);
+}
+
+int SizeDistance(const IconEntry& entry, int wanted)
+{
+    return std::abs(entry.size.width() - wanted) + std::abs(entry.size.height() - wanted);
+}
+
+} // namespace
+
+std::vector<IconEntry> ReadIconDirectory(QByteArrayView file)
+{
+    std::vector<IconEntry> entries;
+    if (file.size() < kDirectoryHeader)
+        return entries;
+    const int count = qFromLittleEndian<std::uint16_t>(file.data() + 4);
+    for (int i = 0; i < count; ++i) {
+        const qsizetype at = kDirectoryHeader + i * kDirectoryEntry;
+        if (at + kDirectoryEntry > file.size())
+            break;
+        const auto* raw = reinterpret_cast<const uchar*>(file.data() + at);
+        const qint64 length = qFromLittleEndian<std::uint32_t>(raw + 8);
+        const qint64 offset = qFromLittleEndian<std::uint32_t>(raw + 12);
+        if (offset < kDirectoryHeader || offset >= file.size() || length == 0)
+            continue;
+        IconEntry entry;
+        entry.index = i;
+        entry.size = QSize(raw[0] == 0 ? 256 : raw[0], raw[1] == 0 ? 256 : raw[1]);
+        const int directoryBits = qFromLittleEndian<std::uint16_t>(raw + 6);
+        entry.bitCount = directoryBits > 0 ? directoryBits : BitsFromColourCount(raw[2]);
+        entry.offset = offset;
+        entry.length = std::min<qint64>(length, file.size() - offset);
+        ReadEntryImageInfo(file.sliced(entry.offset, entry.length), entry);
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+std::vector<IconEntry> OrderIconEntries(std::vector<IconEntry> entries, int largeIconSize)
+{
+    if (largeIconSize <= 0)
+        return entries;
+    std::stable_sort(entries.begin(), entries.end(), [&](const IconEntry& a, const IconEntry& b) {
+        const int da = SizeDistance(a, largeIconSize);
+        const int db = SizeDistance(b, largeIconSize);
+        if (da != db)
+            return da < db;
+        if (a.bitCount != b.bitCount)
+            return a.bitCount > b.bitCount;
+        const qint64 areaA = qint64(a.size.width()) * a.size.height();
+        const qint64 areaB = qint64(b.size.width()) * b.size.height();
+        return areaA > areaB;
+    });
+    return entries;
+}
+
+PictureLoad LoadIconPicture(QByteArrayView file, const PictureRequest& request)
+{
+    const int wanted =
+        request.size == PictureSize::LargeIcon ? std::max(1, request.largeIconSize) : 0;
+    const auto entries = OrderIconEntries(ReadIconDirectory(file), wanted);
+    if (entries.empty())
+        return PictureFailure(QStringLiteral("icon has no images"));
+    QString error;
+    for (const IconEntry& entry : entries) {
+        QString entryError;
+        QImage image = DecodeEntry(file, entry, entryError);
+        if (!image.isNull()) {
+            const QSize size = image.size();
+            return PictureSuccess(std::move(image), size);
+        }
+        qCDebug(lcPictures) << "icon image" << entry.index << "skipped:" << entryError;
+        if (error.isEmpty())
+            error = entryError;
+    }
+    return PictureFailure(error);
+}
+
+} // namespace pictures

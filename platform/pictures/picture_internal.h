@@ -1,0 +1,72 @@
+#pragma once
+
+// Shared by the picture decoders; not part of the loader's interface.
+#include "pictures/picture.h"
+
+#include <QByteArrayView>
+#include <QLoggingCategory>
+#include <QtEndian>
+
+#include <cstdint>
+
+// Warnings of the decoders and their libraries; silent unless enabled by logging rules
+// (QT_LOGGING_RULES="tessellon.pictures.debug=true").
+Q_DECLARE_LOGGING_CATEGORY(lcPictures)
+
+namespace pictures {
+
+// The most memory the pixels of one picture may take at the size they are decoded at:
+// 512 MiB, e.g. 16384 x 8192 pixels at 4 bytes each.
+inline constexpr qint64 kMaxPictureBytes = qint64(512) << 20;
+inline constexpr int kMaxPictureMegabytes = int(kMaxPictureBytes >> 20);
+
+// True when a 32-bit image of `size` is not empty and stays within kMaxPictureBytes.
+bool FitsPictureBudget(const QSize& size);
+
+// Little-endian numbers of a file's bytes at `at`; the caller has checked the bounds.
+inline std::uint16_t LeU16(QByteArrayView data, qsizetype at)
+{
+    return qFromLittleEndian<std::uint16_t>(data.data() + at);
+}
+inline std::int16_t LeS16(QByteArrayView data, qsizetype at)
+{
+    return qFromLittleEndian<std::int16_t>(data.data() + at);
+}
+inline std::uint32_t LeU32(QByteArrayView data, qsizetype at)
+{
+    return qFromLittleEndian<std::uint32_t>(data.data() + at);
+}
+inline std::int32_t LeS32(QByteArrayView data, qsizetype at)
+{
+    return qFromLittleEndian<std::int32_t>(data.data() + at);
+}
+
+// Writes little-endian numbers into `data` at `at`; the caller has checked the bounds.
+inline void PutLeU16(QByteArray& data, qsizetype at, std::uint16_t value)
+{
+    qToLittleEndian(value, data.data() + at);
+}
+inline void PutLeU32(QByteArray& data, qsizetype at, std::uint32_t value)
+{
+    qToLittleEndian(value, data.data() + at);
+}
+
+PictureLoad PictureFailure(const QString& error);
+PictureLoad PictureSuccess(QImage image, const QSize& size);
+
+// Makes printf-style formatting and parsing of numbers on the calling thread use the C
+// locale while it lives: the metafile libraries write SVG numbers through printf.
+class CNumericLocale
+{
+public:
+    CNumericLocale();
+    ~CNumericLocale();
+    CNumericLocale(const CNumericLocale&) = delete;
+    CNumericLocale& operator=(const CNumericLocale&) = delete;
+
+private:
+    void* previous_ = nullptr;
+    void* own_ = nullptr;
+};
+
+} // namespace pictures

@@ -1,0 +1,272 @@
+#include "pictures/bmp_decoder.h"
+#include "pictures/icon_reader.h"
+#include "pictures/metafile_emf.h"
+#include "pictures/metafile_wmf.h"
+#include "pictures/picture.h"
+#include "pictures/picture_format.h"
+#include "pictures/picture_internal.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
+
+#include <exception>
+#include <mutex>
+
+Q_LOGGING_CATEGORY(lcPictures, "tessellon.pictures", QtCriticalMsg)
+
+namespace pictures {
+namespace {
+
+// A file larger than a decoded picture may be is not read at all.
+constexpr qint64 kMaxFileBytes = kMaxPictureBytes;
+
+// Qt's image readers, its SVG renderer and its font code warn about damaged files through
+// the message handler. While a thread decodes, what it reports is passed on under our
+// category, which is silent by default, instead of reaching stderr.
+thread_local bool decodingHere = false;
+QtMessageHandler previousHandler = nullptr;
+
+void RouteDecoderMessages(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (!previousHandler)
+        return;
+    if (!decodingHere || type == QtFatalMsg) {
+        previousHandler(type, context, text);
+        return;
+    }
+    if (!lcPictures().isDebugEnabled())
+        return;
+    const QMessageLogContext ours(context.file, context.line, context.function,
+                                  lcPictures().categoryName());
+    previousHandler(QtDebugMsg, ours, text);
+}
+
+class DecodingScope
+{
+public:
+    DecodingScope() { decodingHere = true; }
+    ~DecodingScope() { decodingHere = false; }
+    DecodingScope(const DecodingScope&) = delete;
+    DecodingScope& operator=(const DecodingScope&) = delete;
+};
+
+void SetUpOnce()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        previousHandler = qInstallMessageHandler(RouteDecoderMessages);
+        QImageReader::setAllocationLimit(kMaxPictureMegabytes);
+    });
+}
+
+QByteArray QtFormatName(PictureFormat format)
+{
+    switch (format) {
+    case PictureFormat::Jpeg:
+        return "jpeg";
+    case PictureFormat::Gif:
+        return "gif";
+    case PictureFormat::Png:
+        return "png";
+    default:
+        return "bmp";
+    }
+}
+
+// Photographs and bitmaps through Qt's readers. A JPEG meant for a target decodes at a
+// reduced DCT scale and arrives at the fitted size.
+PictureLoad LoadWithQt(const QByteArray& data, PictureFormat format, const PictureRequest& request)
+{
+    QByteArray bytes = data;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, QtFormatName(format));
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(true);
+
+    QSize size;
+    if (format == PictureFormat::Jpeg) {
+        const QSize stored = reader.size();
+        if (stored.isEmpty())
+            return PictureFailure(reader.errorString());
+        const bool turned =
+            reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
+        size = turned ? stored.transposed() : stored;
+        const QSize fitted = FittedPictureSize(size, request);
+        if (fitted != size) {
+            reader.setScaledSize(turned ? fitted.transposed() : fitted);
+            reader.setQuality(75); // 50 and above scale smoothly after the DCT reduction
+        }
+    }
+    QImage image = reader.read();
+    if (image.isNull())
+        return PictureFailure(reader.errorString());
+    if (!size.isValid())
+        size = image.size();
+    return PictureSuccess(std::move(image), size);
+}
+
+// Our own decoder first: Qt's BMP reader refuses several variants, cuts colour channels
+// narrower than eight bits short (white becomes 248), loses channels wider than eight bits
+// and makes a set one-bit alpha half transparent. Qt's reader stays as the second try.
+PictureLoad LoadBitmap(const QByteArray& data, const PictureRequest& request)
+{
+    QString error;
+    QImage image = DecodeBmpFile(data, error);
+    if (image.isNull()) {
+        PictureLoad load = LoadWithQt(data, PictureFormat::Bmp, request);
+        return load ? load : PictureFailure(error);
+    }
+    const QSize size = image.size();
+    return PictureSuccess(std::move(image), size);
+}
+
+PictureLoad LoadPackedDib(const QByteArray& data)
+{
+    QString error;
+    QImage image = DecodeDib(data, {}, error);
+    if (image.isNull())
+        return PictureFailure(error);
+    const QSize size = image.size();
+    return PictureSuccess(std::move(image), size);
+}
+
+PictureLoad Decode(const QByteArray& data, const PictureRequest& request)
+{
+    switch (const PictureFormat format = DetectPictureFormat(data)) {
+    case PictureFormat::Png:
+        if (!IsWholePng(data))
+            return PictureFailure(QStringLiteral("PNG data are damaged"));
+        return LoadWithQt(data, format, request);
+    case PictureFormat::Jpeg:
+    case PictureFormat::Gif:
+        return LoadWithQt(data, format, request);
+    case PictureFormat::Bmp:
+        return LoadBitmap(data, request);
+    case PictureFormat::PackedDib:
+        return LoadPackedDib(data);
+    case PictureFormat::Icon:
+    case PictureFormat::Cursor:
+        return LoadIconPicture(data, request);
+    case PictureFormat::Wmf:
+        return LoadWmfPicture(data, request);
+    case PictureFormat::Emf:
+        return LoadEmfPicture(data, request);
+    case PictureFormat::Unknown:
+        break;
+    }
+    return PictureFailure(QStringLiteral("not a picture of a known format"));
+}
+
+// Gives every picture the same two pixel formats and, for a target, no more pixels than
+// the fit needs.
+PictureLoad Finish(PictureLoad load, const PictureRequest& request)
+{
+    if (!load)
+        return load;
+    Picture& picture = *load.picture;
+    if (!FitsPictureBudget(picture.image.size()))
+        return PictureFailure(QStringLiteral("picture is too large"));
+    const QSize fitted = FittedPictureSize(picture.size, request);
+    if (picture.image.width() > fitted.width() || picture.image.height() > fitted.height())
+        picture.image =
+            picture.image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage::Format format = picture.image.hasAlphaChannel()
+                                      ? QImage::Format_ARGB32_Premultiplied
+                                      : QImage::Format_RGB32;
+    if (picture.image.format() != format)
+        picture.image.convertTo(format); // in place where the depth stays
+    if (picture.image.isNull())
+        return PictureFailure(QStringLiteral("not enough memory for the picture"));
+    return load;
+}
+
+} // namespace
+
+bool FitsPictureBudget(const QSize& size)
+{
+    return size.width() > 0 && size.height() > 0 &&
+           qint64(size.width()) * size.height() * 4 <= kMaxPictureBytes;
+}
+
+PictureLoad PictureFailure(const QString& error)
+{
+    PictureLoad load;
+    load.error = error.isEmpty() ? QStringLiteral("picture could not be read") : error;
+    return load;
+}
+
+PictureLoad PictureSuccess(QImage image, const QSize& size)
+{
+    PictureLoad load;
+    load.picture = Picture{std::move(image), size};
+    return load;
+}
+
+} // namespace pictures
+
+QSize FitPictureSize(const QSize& size, const QSize& target)
+{
+    if (size.isEmpty() || target.isEmpty())
+        return size;
+    if (size.width() <= target.width() && size.height() <= target.height())
+        return size;
+    const qint64 w = size.width();
+    const qint64 h = size.height();
+    const qint64 tw = target.width();
+    const qint64 th = target.height();
+    const auto ceilDiv = [](qint64 a, qint64 b) { return (a + b - 1) / b; };
+    if (w * th >= h * tw) // the width decides
+        return {int(tw), int(std::max<qint64>(1, ceilDiv(h * tw, w)))};
+    return {int(std::max<qint64>(1, ceilDiv(w * th, h))), int(th)};
+}
+
+QSize FittedPictureSize(const QSize& size, const PictureRequest& request)
+{
+    if (!request.drawnSize || size.isEmpty())
+        return FitPictureSize(size, request.target);
+    const QSize drawn = request.drawnSize(size);
+    if (drawn.isEmpty())
+        return FitPictureSize(size, request.target);
+    return drawn.boundedTo(size).expandedTo(QSize(1, 1));
+}
+
+PictureLoad LoadPictureFromData(const QByteArray& data, const PictureRequest& request)
+{
+    pictures::SetUpOnce();
+    const pictures::DecodingScope scope;
+    PictureLoad load;
+    try {
+        load = pictures::Finish(pictures::Decode(data, request), request);
+    } catch (const std::exception& e) {
+        // Out of memory, in Qt's containers or ours, while growing a buffer.
+        load = pictures::PictureFailure(QString::fromLocal8Bit(e.what()));
+    }
+    if (!load)
+        qCDebug(lcPictures) << "picture not loaded:" << load.error;
+    return load;
+}
+
+PictureLoad LoadPicture(const QString& path, const PictureRequest& request)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qCDebug(lcPictures) << "cannot open" << path << file.errorString();
+        return pictures::PictureFailure(file.errorString());
+    }
+    if (file.size() > pictures::kMaxFileBytes)
+        return pictures::PictureFailure(QStringLiteral("file is too large"));
+    QByteArray data;
+    try {
+        data = file.readAll();
+    } catch (const std::exception& e) {
+        return pictures::PictureFailure(QString::fromLocal8Bit(e.what()));
+    }
+    if (data.isEmpty())
+        return pictures::PictureFailure(QStringLiteral("file is empty"));
+    PictureLoad load = LoadPictureFromData(data, request);
+    if (!load)
+        qCDebug(lcPictures) << "skipped" << path;
+    return load;
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QFile>
+
+namespace basMosaq {
+
+// Waits until what was written to the open `file` has reached the disk.
+bool SyncToDisk(QFile& file);
+
+} // namespace basMosaq

@@ -1,0 +1,353 @@
+#include "settings/ini_profile.h"
+
+#include <QStringDecoder>
+
+#include <utility>
+
+namespace basMosaq {
+namespace {
+
+constexpr QByteArrayView kUtf8Bom("\xEF\xBB\xBF");
+constexpr QByteArrayView kUtf16LeBom("\xFF\xFE");
+constexpr QByteArrayView kUtf16BeBom("\xFE\xFF");
+constexpr QByteArrayView kLineBreak("\r\n");
+
+// Blanks as the profile functions see them; ^Z is the old end-of-file mark.
+template <typename Char>
+bool IsBlank(Char c)
+{
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\x1A';
+}
+
+QByteArrayView TrimBlanks(QByteArrayView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && IsBlank(text[begin]))
+        ++begin;
+    while (end > begin && IsBlank(text[end - 1]))
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+QStringView TrimBlanks(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && IsBlank(text[begin].unicode()))
+        ++begin;
+    while (end > begin && IsBlank(text[end - 1].unicode()))
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+bool HasLineBreak(QStringView text)
+{
+    return text.contains(u'\n') || text.contains(u'\r');
+}
+
+bool IsUtf16(QByteArrayView text)
+{
+    return text.startsWith(kUtf16LeBom) || text.startsWith(kUtf16BeBom);
+}
+
+QString DecodeProfileText(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return QString::fromLatin1(bytes);
+    return text;
+}
+
+bool NameMatches(QByteArrayView stored, QStringView wanted)
+{
+    return DecodeProfileText(stored).compare(wanted, Qt::CaseInsensitive) == 0;
+}
+
+void ClassifyLine(QByteArrayView content, ProfileLine& line)
+{
+    const QByteArrayView trimmed = TrimBlanks(content);
+    if (trimmed.isEmpty()) {
+        line.kind = ProfileLineKind::Blank;
+        return;
+    }
+    if (trimmed.front() == '[') {
+        const qsizetype close = trimmed.lastIndexOf(']');
+        if (close > 0) {
+            line.kind = ProfileLineKind::Section;
+            line.name = TrimBlanks(trimmed.sliced(1, close - 1));
+            return;
+        }
+    }
+    if (trimmed.front() == ';') {
+        line.kind = ProfileLineKind::Comment;
+        return;
+    }
+    const qsizetype equals = trimmed.indexOf('=');
+    if (equals < 0) {
+        line.kind = ProfileLineKind::Other;
+        return;
+    }
+    line.kind = ProfileLineKind::Entry;
+    line.name = TrimBlanks(trimmed.first(equals));
+    line.value = TrimBlanks(trimmed.sliced(equals + 1));
+}
+
+// Walks the lines of a text one at a time, so that a large file is never split up whole.
+class LineCursor
+{
+public:
+    explicit LineCursor(QByteArrayView text)
+        : m_text(text)
+        , m_pos(text.startsWith(kUtf8Bom) ? kUtf8Bom.size() : 0)
+    {}
+
+    std::optional<ProfileLine> next()
+    {
+        if (m_pos >= m_text.size())
+            return std::nullopt;
+        ProfileLine line;
+        line.start = m_pos;
+        qsizetype end = m_pos;
+        while (end < m_text.size() && m_text[end] != '\n' && m_text[end] != '\r')
+            ++end;
+        line.end = end;
+        line.next = end;
+        if (end < m_text.size()) {
+            const bool crLf =
+                m_text[end] == '\r' && end + 1 < m_text.size() && m_text[end + 1] == '\n';
+            line.next = end + (crLf ? 2 : 1);
+        }
+        ClassifyLine(m_text.sliced(line.start, line.end - line.start), line);
+        m_pos = line.next;
+        return line;
+    }
+
+private:
+    QByteArrayView m_text;
+    qsizetype m_pos;
+};
+
+bool IsSectionNamed(const ProfileLine& line, QStringView section)
+{
+    return line.kind == ProfileLineKind::Section && NameMatches(line.name, section);
+}
+
+bool IsEntryNamed(const ProfileLine& line, QStringView key)
+{
+    return line.kind == ProfileLineKind::Entry && NameMatches(line.name, key);
+}
+
+// A key that reads back as itself once written as "key=value".
+bool IsStorableKey(QStringView key)
+{
+    return !key.isEmpty() && !HasLineBreak(key) && !key.contains(u'=') && !key.startsWith(u'[') &&
+           !key.startsWith(u';');
+}
+
+struct ByteRange
+{
+    qsizetype begin;
+    qsizetype end;
+};
+
+QByteArray WithoutRanges(QByteArrayView text, const std::vector<ByteRange>& ranges)
+{
+    QByteArray result;
+    result.reserve(text.size());
+    qsizetype kept = 0;
+    for (const ByteRange& range : ranges) {
+        result.append(text.sliced(kept, range.begin - kept));
+        kept = range.end;
+    }
+    result.append(text.sliced(kept));
+    return result;
+}
+
+QByteArray Spliced(QByteArrayView text, ByteRange replaced, QByteArrayView replacement)
+{
+    QByteArray result;
+    result.reserve(text.size() + replacement.size());
+    result.append(text.first(replaced.begin));
+    result.append(replacement);
+    result.append(text.sliced(replaced.end));
+    return result;
+}
+
+QByteArray EntryLine(QByteArrayView key, QStringView value)
+{
+    QByteArray line(key.data(), key.size());
+    line.append('=');
+    line.append(value.toUtf8());
+    line.append(kLineBreak);
+    return line;
+}
+
+QByteArray WithValue(QByteArrayView text, QStringView section, QStringView key, QStringView value)
+{
+    LineCursor cursor(text);
+    std::optional<ProfileLine> last;
+    std::optional<ProfileLine> insertAfter; // the section's header or its last entry
+    bool inSection = false;
+    while (const std::optional<ProfileLine> line = cursor.next()) {
+        last = line;
+        if (line->kind == ProfileLineKind::Section) {
+            if (inSection)
+                break;
+            inSection = IsSectionNamed(*line, section);
+            if (inSection)
+                insertAfter = line;
+            continue;
+        }
+        if (!inSection)
+            continue;
+        if (IsEntryNamed(*line, key))
+            return Spliced(text, {line->start, line->next}, EntryLine(line->name, value));
+        if (line->kind == ProfileLineKind::Entry || line->kind == ProfileLineKind::Other)
+            insertAfter = line;
+    }
+
+    QByteArray added;
+    const std::optional<ProfileLine>& before = insertAfter ? insertAfter : last;
+    if (before && !before->hasLineBreak())
+        added.append(kLineBreak);
+    if (!insertAfter) {
+        added.append('[');
+        added.append(section.toUtf8());
+        added.append(']');
+        added.append(kLineBreak);
+    }
+    added.append(EntryLine(key.toUtf8(), value));
+    const qsizetype at = insertAfter ? insertAfter->next : text.size();
+    return Spliced(text, {at, at}, added);
+}
+
+QByteArray WithoutKey(QByteArrayView text, QStringView section, QStringView key)
+{
+    LineCursor cursor(text);
+    std::vector<ByteRange> removed;
+    bool inSection = false;
+    while (const std::optional<ProfileLine> line = cursor.next()) {
+        if (line->kind == ProfileLineKind::Section) {
+            if (inSection)
+                break;
+            inSection = IsSectionNamed(*line, section);
+        } else if (inSection && IsEntryNamed(*line, key)) {
+            removed.push_back({line->start, line->next});
+        }
+    }
+    return WithoutRanges(text, removed);
+}
+
+QByteArray WithoutSection(QByteArrayView text, QStringView section)
+{
+    LineCursor cursor(text);
+    std::vector<ByteRange> removed;
+    qsizetype removalStart = -1; // where the section being removed began, or -1
+    while (const std::optional<ProfileLine> line = cursor.next()) {
+        if (line->kind != ProfileLineKind::Section)
+            continue;
+        if (removalStart >= 0)
+            removed.push_back({removalStart, line->start});
+        removalStart = IsSectionNamed(*line, section) ? line->start : -1;
+    }
+    if (removalStart >= 0)
+        removed.push_back({removalStart, text.size()});
+    return WithoutRanges(text, removed);
+}
+
+QString WithoutEnclosingQuotes(QString value)
+{
+    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+        value.back() == value.front())
+        return value.sliced(1, value.size() - 2);
+    return value;
+}
+
+QString WithoutTrailingSpaces(QStringView text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text[end - 1] == u' ')
+        --end;
+    return text.first(end).toString();
+}
+
+QString CutToValueLimit(QString text)
+{
+    if (text.size() <= kProfileValueLimit)
+        return text;
+    qsizetype size = kProfileValueLimit;
+    if (text[size - 1].isHighSurrogate())
+        --size;
+    text.truncate(size);
+    return text;
+}
+
+} // namespace
+
+std::vector<ProfileLine> ParseProfileLines(QByteArrayView text)
+{
+    std::vector<ProfileLine> lines;
+    LineCursor cursor(text);
+    while (std::optional<ProfileLine> line = cursor.next())
+        lines.push_back(*line);
+    return lines;
+}
+
+std::optional<QString> FindProfileValue(QByteArrayView text, QStringView section, QStringView key)
+{
+    section = TrimBlanks(section);
+    key = TrimBlanks(key);
+    if (section.isEmpty() || key.isEmpty() || IsUtf16(text))
+        return std::nullopt;
+    LineCursor cursor(text);
+    bool inSection = false;
+    while (const std::optional<ProfileLine> line = cursor.next()) {
+        if (line->kind == ProfileLineKind::Section) {
+            if (inSection)
+                return std::nullopt;
+            inSection = IsSectionNamed(*line, section);
+        } else if (inSection && IsEntryNamed(*line, key)) {
+            return DecodeProfileText(line->value);
+        }
+    }
+    return std::nullopt;
+}
+
+QString ReadProfileString(QByteArrayView text, QStringView section, QStringView key,
+                          QStringView defaultValue)
+{
+    if (std::optional<QString> value = FindProfileValue(text, section, key))
+        return CutToValueLimit(WithoutEnclosingQuotes(std::move(*value)));
+    return CutToValueLimit(WithoutTrailingSpaces(defaultValue));
+}
+
+std::optional<QByteArray> WriteProfileString(QByteArrayView text, QStringView section,
+                                             QStringView key, QStringView value)
+{
+    section = TrimBlanks(section);
+    if (IsUtf16(text) || section.isEmpty() || HasLineBreak(section))
+        return std::nullopt;
+    if (key.isEmpty())
+        return WithoutSection(text, section);
+    key = TrimBlanks(key);
+    if (!IsStorableKey(key))
+        return std::nullopt;
+    if (value.isEmpty())
+        return WithoutKey(text, section, key);
+    if (HasLineBreak(value))
+        return std::nullopt;
+    return WithValue(text, section, key, value);
+}
+
+QByteArrayView CompleteProfileLines(QByteArrayView head)
+{
+    qsizetype end = head.size();
+    while (end > 0 && head[end - 1] != '\n' && head[end - 1] != '\r')
+        --end;
+    return head.first(end);
+}
+
+} // namespace basMosaq

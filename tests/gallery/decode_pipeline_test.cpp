@@ -1,0 +1,165 @@
+#include "gallery/decode_pipeline.h"
+#include "gallery/thumbnail_geometry.h"
+#include "support/fixture_images.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QTemporaryDir>
+#include <QThreadPool>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+
+namespace {
+
+// Takes every picture in order, serving events while waiting, as the gallery build does.
+std::vector<PictureLoad> TakeAll(DecodePipeline& pipeline)
+{
+    std::vector<PictureLoad> loads;
+    const QDeadlineTimer deadline(30000);
+    for (int i = 0; i < pipeline.Count() && !deadline.hasExpired();) {
+        if (std::optional<PictureLoad> load = pipeline.TryTake(i)) {
+            loads.push_back(std::move(*load));
+            ++i;
+        } else {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+        }
+    }
+    return loads;
+}
+
+// A decoder that holds every decode until the test lets it go, and counts them.
+class GatedDecoder
+{
+public:
+    DecodePipeline::Decoder Decoder()
+    {
+        return [this](const DecodePipeline::Job& job) {
+            ++started_;
+            std::unique_lock lock(mutex_);
+            opened_.wait(lock, [this] { return open_; });
+            return PictureLoad{Picture{QImage(4, 4, QImage::Format_RGB32), QSize(4, 4)}, job.path};
+        };
+    }
+    void Open()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            open_ = true;
+        }
+        opened_.notify_all();
+    }
+    int Started() const { return started_; }
+
+private:
+    std::atomic<int> started_{0};
+    std::mutex mutex_;
+    std::condition_variable opened_;
+    bool open_ = false;
+};
+
+std::vector<DecodePipeline::Job> Jobs(int count)
+{
+    std::vector<DecodePipeline::Job> jobs;
+    for (int i = 0; i < count; ++i)
+        jobs.push_back({QStringLiteral("job%1").arg(i), PictureRequest()});
+    return jobs;
+}
+
+} // namespace
+
+TEST(DecodePipeline, PicturesArriveInListOrderWithFailuresInPlace)
+{
+    QTemporaryDir folder;
+    std::vector<DecodePipeline::Job> jobs;
+    for (int i = 0; i < 40; ++i) {
+        const QString path = folder.filePath(QStringLiteral("p%1.bmp").arg(i));
+        if (i % 7 == 3)
+            WriteBytes(path, "BM damaged");
+        else
+            WriteSolidImage(path, QSize(1 + i * 5, 1 + (40 - i) * 3),
+                            QColor(i * 6, 0, 255 - i * 6));
+        jobs.push_back({path, PictureRequest()});
+    }
+    DecodePipeline pipeline(jobs, QSize(64, 64), 1.0, 4);
+    const std::vector<PictureLoad> loads = TakeAll(pipeline);
+    ASSERT_EQ(loads.size(), jobs.size());
+    for (int i = 0; i < 40; ++i) {
+        const PictureLoad& load = loads[static_cast<size_t>(i)];
+        if (i % 7 == 3) {
+            EXPECT_FALSE(load) << i;
+            continue;
+        }
+        ASSERT_TRUE(load) << i << ": " << load.error.toStdString();
+        EXPECT_EQ(load.picture->size, QSize(1 + i * 5, 1 + (40 - i) * 3)) << "the full size";
+        EXPECT_EQ(load.picture->image.pixelColor(0, 0), QColor(i * 6, 0, 255 - i * 6)) << i;
+    }
+}
+
+TEST(DecodePipeline, AtMostTheLookaheadIsDecodedAhead)
+{
+    GatedDecoder gate;
+    {
+        DecodePipeline pipeline(Jobs(50), QSize(64, 64), 1.0, 3, gate.Decoder());
+        QThreadPool::globalInstance()->waitForDone(200);
+        EXPECT_LE(gate.Started(), 3);
+        EXPECT_FALSE(pipeline.TryTake(0));
+        gate.Open();
+        const std::vector<PictureLoad> loads = TakeAll(pipeline);
+        EXPECT_EQ(loads.size(), 50U);
+        EXPECT_EQ(loads.back().error, QStringLiteral("job49"));
+    }
+    EXPECT_EQ(gate.Started(), 50);
+}
+
+TEST(DecodePipeline, ADroppedPipelineNeverWaitsAndStartsNothingMore)
+{
+    GatedDecoder gate;
+    {
+        DecodePipeline pipeline(Jobs(100), QSize(64, 64), 1.0, 8, gate.Decoder());
+        // The decodes under way are held at the gate: leaving must not wait for them.
+    }
+    const int started = gate.Started();
+    gate.Open();
+    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(10000));
+    EXPECT_LE(gate.Started(), 8);
+    EXPECT_LE(started, gate.Started());
+}
+
+TEST(DecodePipeline, PicturesArriveAtThePixelsTheirThumbnailShows)
+{
+    const Picture reduced{QImage(500, 375, QImage::Format_RGB32), QSize(4000, 3000)};
+    EXPECT_EQ(ResampledForThumbnail(reduced, {64, 64}, 1.0).image.size(), QSize(62, 46));
+    EXPECT_EQ(ResampledForThumbnail(reduced, {64, 64}, 2.0).image.size(), QSize(124, 92));
+    EXPECT_EQ(ResampledForThumbnail(reduced, {64, 64}, 2.0).size, QSize(4000, 3000));
+    // Pictures already small enough stay as they are, never enlarged.
+    const Picture small{QImage(10, 10, QImage::Format_RGB32), QSize(10, 10)};
+    EXPECT_EQ(ResampledForThumbnail(small, {64, 64}, 2.0).image.size(), QSize(10, 10));
+}
+
+TEST(DecodePipeline, TheLoaderDeliversTheDrawnSizeDirectly)
+{
+    QTemporaryDir folder;
+    const QString jpeg = folder.filePath(QStringLiteral("photo.jpg"));
+    const QString bitmap = folder.filePath(QStringLiteral("photo.bmp"));
+    ASSERT_TRUE(WriteSolidImage(jpeg, {400, 300}, Qt::darkGreen));
+    ASSERT_TRUE(WriteSolidImage(bitmap, {400, 300}, Qt::darkGreen));
+    for (const qreal ratio : {1.0, 2.0}) {
+        PictureRequest request;
+        request.target = QSize(62, 62) * ratio;
+        request.drawnSize = [ratio](QSize full) {
+            return ThumbnailPixelSize(QSizeF(64, 64), QSizeF(full), ratio);
+        };
+        // 300 * 62 / 400 is 46.5, drawn 46 high: a fit that rounds up would give 47 and
+        // need a second resampling.
+        for (const QString& path : {jpeg, bitmap}) {
+            const PictureLoad load = LoadPicture(path, request);
+            ASSERT_TRUE(load) << load.error.toStdString();
+            EXPECT_EQ(load.picture->size, QSize(400, 300));
+            EXPECT_EQ(load.picture->image.size(), QSize(62, 46) * ratio) << path.toStdString();
+        }
+    }
+}

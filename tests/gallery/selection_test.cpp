@@ -1,0 +1,235 @@
+#include "support/fixture_images.h"
+#include "support/window_fixture.h"
+
+#include <QAccessible>
+#include <QClipboard>
+#include <QDir>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWheelEvent>
+
+class SelectionTest : public WindowFixture
+{
+protected:
+    // A shown window with a gallery of `count` pictures named pic1.bmp, pic2.bmp, ...
+    std::unique_ptr<frmMosaq> ShowGallery(int count)
+    {
+        folder_ = TempPath(QStringLiteral("pictures"));
+        QDir().mkpath(folder_);
+        for (int i = 1; i <= count; ++i)
+            WriteSolidImage(folder_ + QStringLiteral("/pic%1.bmp").arg(i), {8, 8}, Qt::red);
+        QGuiApplication::clipboard()->clear();
+        std::unique_ptr<frmMosaq> window = ShowWindowAt(folder_);
+        EXPECT_EQ(window->optThumb.Count(), count);
+        return window;
+    }
+
+    QString PathOf(int number) const
+    {
+        return QDir::toNativeSeparators(folder_) + QDir::separator() +
+               QStringLiteral("pic%1.bmp").arg(number);
+    }
+
+    static void Press(frmMosaq& window, const char* key)
+    {
+        window.tbrMain_ButtonClick(window.ToolbarButtonByKey(QLatin1String(key)));
+    }
+
+    QString folder_;
+};
+
+TEST_F(SelectionTest, ClickingACellShowsItsPathAndSelectsIt)
+{
+    const std::unique_ptr<frmMosaq> window = ShowGallery(4);
+    EXPECT_EQ(window->sbrMain->PanelText(2), PathOf(1));
+    QTest::mouseClick(window->optThumb(2), Qt::LeftButton);
+    EXPECT_EQ(window->SelectedIndex(), 2);
+    EXPECT_EQ(window->sbrMain->PanelText(2), PathOf(3));
+    EXPECT_TRUE(window->optThumb(2)->isChecked());
+    EXPECT_FALSE(window->optThumb(0)->isChecked()) << "one selected cell at a time";
+    QTest::mouseClick(window->optThumb(2), Qt::LeftButton);
+    EXPECT_TRUE(window->optThumb(2)->isChecked()) << "clicking the selected cell keeps it";
+    EXPECT_EQ(window->optThumb(3)->accessibleName(), QStringLiteral("pic4.bmp"));
+}
+
+TEST_F(SelectionTest, SelectCopiesTheSelectedPathAndEnds)
+{
+    const struct
+    {
+        const char* how;
+        std::function<void(frmMosaq&)> act;
+        int copied;
+    } cases[] = {
+        {"Select right after the build", [](frmMosaq& w) { Press(w, "Edit"); }, 1},
+        {"click, then Select",
+         [](frmMosaq& w) {
+             QTest::mouseClick(w.optThumb(2), Qt::LeftButton);
+             Press(w, "Edit");
+         },
+         3},
+        {"double-click", [](frmMosaq& w) { QTest::mouseDClick(w.optThumb(1), Qt::LeftButton); }, 2},
+        {"Enter on the gallery",
+         [](frmMosaq& w) {
+             w.picFrame->setFocus();
+             QTest::keyClick(w.picFrame, Qt::Key_Right);
+             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+         },
+         2},
+    };
+    for (const auto& c : cases) {
+        const std::unique_ptr<frmMosaq> window = ShowGallery(4);
+        QSignalSpy ended(window.get(), &frmMosaq::ProgramEnded);
+        c.act(*window);
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), PathOf(c.copied)) << c.how;
+        EXPECT_EQ(ended.count(), 1) << c.how;
+        EXPECT_TRUE(window->IsUnloaded()) << c.how;
+        EXPECT_TRUE(SettingsText().contains("Maximized=False")) << c.how;
+    }
+}
+
+TEST_F(SelectionTest, SelectWithoutAPictureDoesNothing)
+{
+    const struct
+    {
+        const char* what;
+        QByteArray settings;
+        bool withEmptyFolder;
+    } cases[] = {
+        {"no folder", "[Main]\r\nLast Path=/nonexistent-folder-of-tessellon\r\n", false},
+        {"a folder without pictures", QByteArray(), true},
+    };
+    for (const auto& c : cases) {
+        if (c.withEmptyFolder) {
+            const QString empty = TempPath(QStringLiteral("empty"));
+            QDir().mkpath(empty);
+            WriteSettingsText("[Main]\r\nLast Path=" + QFile::encodeName(empty) + "\r\n");
+        } else {
+            WriteSettingsText(c.settings);
+        }
+        QGuiApplication::clipboard()->setText(QStringLiteral("untouched"));
+        const std::unique_ptr<frmMosaq> window = ShowWindow();
+        QSignalSpy ended(window.get(), &frmMosaq::ProgramEnded);
+        Press(*window, "Edit");
+        QTest::mouseDClick(window->optThumb(0), Qt::LeftButton);
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("untouched")) << c.what;
+        EXPECT_EQ(ended.count(), 0) << c.what;
+        EXPECT_FALSE(window->IsUnloaded()) << c.what;
+    }
+}
+
+TEST_F(SelectionTest, UnknownButtonKeysDoNothing)
+{
+    const std::unique_ptr<frmMosaq> window = ShowGallery(2);
+    QSignalSpy ended(window.get(), &frmMosaq::ProgramEnded);
+    ToolbarButton stranger(QStringLiteral("exit"), QStringLiteral("x"), QString());
+    window->tbrMain_ButtonClick(&stranger);
+    window->tbrMain_ButtonClick(nullptr);
+    EXPECT_EQ(ended.count(), 0);
+    EXPECT_FALSE(window->IsUnloaded());
+}
+
+TEST_F(SelectionTest, TheCanvasFollowsTheScrollBar)
+{
+    const std::unique_ptr<frmMosaq> window = ShowGallery(40);
+    QScrollBar* bar = window->vsbSlide;
+    ASSERT_GT(bar->maximum(), 0);
+    bar->setValue(bar->maximum());
+    EXPECT_EQ(window->picSlide->y() + window->picSlide->height(), window->picFrame->ScaleHeight())
+        << "the last row at the viewport's bottom edge";
+    EXPECT_TRUE(window->picFrame->hasFocus());
+
+    bar->setFocus();
+    bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    EXPECT_EQ(window->picSlide->y(), -(bar->maximum() - 96));
+    EXPECT_TRUE(window->picFrame->hasFocus()) << "the viewport takes the focus after a step";
+
+    // Dragging the thumb moves the canvas while it moves.
+    bar->setSliderDown(true);
+    bar->setSliderPosition(50);
+    EXPECT_EQ(window->picSlide->y(), -50);
+    bar->setSliderDown(false);
+    bar->setValue(0);
+    EXPECT_EQ(window->picSlide->y(), 0);
+}
+
+TEST_F(SelectionTest, SelectingACellOutsideTheViewDoesNotScroll)
+{
+    const std::unique_ptr<frmMosaq> window = ShowGallery(40);
+    ThumbButton* last = window->optThumb(39);
+    ASSERT_GT(last->y(), window->picFrame->ScaleHeight());
+    last->click();
+    EXPECT_EQ(window->SelectedIndex(), 39);
+    EXPECT_EQ(window->vsbSlide->value(), 0);
+    EXPECT_EQ(window->picSlide->y(), 0);
+}
+
+TEST_F(SelectionTest, ArrowKeysMoveTheSelectionAndKeepItInView)
+{
+    const std::unique_ptr<frmMosaq> window = ShowGallery(40);
+    const int columns = window->picSlide->width() / 80;
+    window->picFrame->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    EXPECT_EQ(window->SelectedIndex(), 1);
+    EXPECT_EQ(window->sbrMain->PanelText(2), PathOf(2));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(window->SelectedIndex(), 1 + columns);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
+    EXPECT_EQ(window->SelectedIndex(), columns);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
+    EXPECT_EQ(window->SelectedIndex(), 39);
+    const QRect cell = window->optThumb(39)->geometry().translated(0, window->picSlide->y());
+    EXPECT_GE(cell.top(), 0);
+    EXPECT_LE(cell.bottom(), window->picFrame->ScaleHeight()) << "scrolled into view";
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Home);
+    EXPECT_EQ(window->SelectedIndex(), 0);
+    EXPECT_EQ(window->vsbSlide->value(), 0);
+}
+
+TEST_F(SelectionTest, TheWheelScrollsTheGallery)
+{
+    const std::unique_ptr<frmMosaq> window = ShowGallery(40);
+    for (QWidget* under :
+         {static_cast<QWidget*>(window->optThumb(3)), window->picSlide->Client()}) {
+        window->vsbSlide->setValue(0);
+        const QPointF at(10, 10);
+        QWheelEvent wheel(at, under->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(under, &wheel);
+        EXPECT_GT(window->vsbSlide->value(), 0);
+    }
+    EXPECT_EQ(window->picSlide->y(), -window->vsbSlide->value());
+}
+
+TEST_F(SelectionTest, OnlyTheCellsNearTheViewAreOnScreen)
+{
+    const std::unique_ptr<frmMosaq> window = ShowGallery(200);
+    auto onScreen = [&] {
+        QList<int> shown;
+        for (int i = 0; i < window->optThumb.Count(); ++i) {
+            if (window->optThumb(i)->isVisible())
+                shown.append(i);
+        }
+        return shown;
+    };
+    auto inView = [&](int index) {
+        const QRect cell = window->optThumb(index)->geometry().translated(0, window->picSlide->y());
+        return cell.intersects(
+            QRect(0, 0, window->picFrame->ScaleWidth(), window->picFrame->ScaleHeight()));
+    };
+    for (const int value : {0, 960, window->vsbSlide->maximum() / 2, window->vsbSlide->maximum()}) {
+        window->vsbSlide->setValue(value);
+        const QList<int> shown = onScreen();
+        EXPECT_LT(shown.size(), 60) << value;
+        for (int i = 0; i < 200; ++i) {
+            EXPECT_TRUE(window->optThumb(i)->InGallery());
+            if (inView(i)) {
+                EXPECT_TRUE(shown.contains(i)) << "cell " << i << " at " << value;
+            }
+        }
+    }
+    // A rebuild retires the old cells and deletes them a batch at a time.
+    Press(*window, "Refresh");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return window->picSlide->Client()->findChildren<ThumbButton*>().size() == 200; }));
+    EXPECT_EQ(onScreen().first(), 0);
+}
