@@ -79,7 +79,7 @@ void frmMosaq::LoadThumbnails()
     filHidden->Refresh();
     picSlide->setGeometry(0, 0, optThumb(0)->width(), optThumb(0)->height());
     picSlide->hide();
-    picSlide->SetBackColor(SystemColor::ButtonFace);
+    picSlide->SetBackColor(SystemColor::kButtonFace);
     picSlide->setFont(optThumb(0)->font());
     RemoveCreatedCells();
     QCoreApplication::processEvents();
@@ -165,7 +165,7 @@ ThumbButton* frmMosaq::CreateCell(int index)
         if (on)
             optThumb_Click(index);
     });
-    connect(cell, &ThumbButton::doubleClicked, this, [this, index] { optThumb_DblClick(index); });
+    connect(cell, &ThumbButton::DoubleClicked, this, [this, index] { optThumb_DblClick(index); });
     cell->installEventFilter(this);
     return cell;
 }

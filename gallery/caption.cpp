@@ -8,7 +8,7 @@
 
 namespace {
 
-const QString Ellipsis = QStringLiteral("...");
+const QString kEllipsis = QStringLiteral("...");
 
 // The positions in `text` where a character, a whole grapheme cluster, ends.
 std::vector<qsizetype> CharacterEnds(const QString& text)
@@ -53,11 +53,11 @@ QString ShortenCaption(const QString& name, float cellWidth, const TextWidthFunc
     int budget = RoundToInt(room);
     QString caption = name;
     if (width(caption) > budget) {
-        budget = RoundToInt(static_cast<float>(budget) - static_cast<float>(width(Ellipsis)));
+        budget = RoundToInt(static_cast<float>(budget) - static_cast<float>(width(kEllipsis)));
         caption = LongestFittingPrefix(name, budget, width);
     }
     if (room > static_cast<float>(budget))
-        caption += Ellipsis;
+        caption += kEllipsis;
     return caption;
 }
 

@@ -24,7 +24,7 @@ QImage ResampledTo(const QImage& pixels, QSize size)
 void frmMosaq::DrawThumbnail(const PictureBox& source, PictureBox& target)
 {
     target.resize(kThumbnailSize, kThumbnailSize);
-    target.SetBackColor(SystemColor::ButtonFace);
+    target.SetBackColor(SystemColor::kButtonFace);
     target.Cls();
 
     const Picture& picture = source.GetPicture();

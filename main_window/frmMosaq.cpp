@@ -12,13 +12,13 @@
 
 namespace {
 
-const QString MainSection = QStringLiteral("Main");
-const QString ImagePattern =
+const QString kMainSection = QStringLiteral("Main");
+const QString kImagePattern =
     QStringLiteral("*.bmp;*.dib;*.rle;*.gif;*.jpg;*.wmf;*.emf;*.ico;*.cur");
 
-constexpr QSize DesignClientSize(288, 228);
-constexpr QSize ToolbarButtonSize(50, 36);
-constexpr QSize ToolbarImageSize(16, 16);
+constexpr QSize kDesignClientSize(288, 228);
+constexpr QSize kToolbarButtonSize(50, 36);
+constexpr QSize kToolbarImageSize(16, 16);
 
 struct ToolbarButtonSpec
 {
@@ -29,7 +29,7 @@ struct ToolbarButtonSpec
     const char* hoverImage;
 };
 
-constexpr ToolbarButtonSpec ToolbarButtons[] = {
+constexpr ToolbarButtonSpec kToolbarButtons[] = {
     {"Browse", "&Browse", "Select a Folder", ":/icons/browse.svg", ":/icons/browse-hover.svg"},
     {"Edit", "&Select", "Choose selected image and exit", ":/icons/edit.svg",
      ":/icons/edit-hover.svg"},
@@ -78,7 +78,7 @@ frmMosaq::frmMosaq(const QString& settingsFile, QWidget* parent)
     SetTabOrder();
     // The gallery comes first in the tab order and starts with the keyboard focus.
     picFrame->setFocus();
-    setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, DesignClientSize,
+    setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, kDesignClientSize,
                                     screen()->availableGeometry()));
     Form_Load();
 }
@@ -88,36 +88,36 @@ frmMosaq::~frmMosaq() = default;
 void frmMosaq::CreateControls()
 {
     using Border = PictureBox::Border;
-    picProgress = NewPictureBox("picProgress", this, {215, 179, 60, 18}, SystemColor::ButtonFace,
-                                SystemColor::ButtonText, Border::Sunken3D);
+    picProgress = NewPictureBox("picProgress", this, {215, 179, 60, 18}, SystemColor::kButtonFace,
+                                SystemColor::kButtonText, Border::Sunken3D);
     picProgressSlide = NewPictureBox("picProgressSlide", picProgress->Client(), {0, 0, 17, 14},
-                                     SystemColor::Highlight, SystemColor::WindowText);
+                                     SystemColor::kHighlight, SystemColor::kWindowText);
     CreateStatusBar();
 
-    picThumb = NewPictureBox("picThumb", this, {145, 133, 64, 64}, SystemColor::Window,
-                             SystemColor::WindowText);
+    picThumb = NewPictureBox("picThumb", this, {145, 133, 64, 64}, SystemColor::kWindow,
+                             SystemColor::kWindowText);
     picThumb->SetAutoSize(true);
     picThumb->hide();
 
     filHidden = new FileListBox(this);
     filHidden->setObjectName(QStringLiteral("filHidden"));
     filHidden->setGeometry(215, 142, 61, 32);
-    filHidden->SetPattern(ImagePattern);
+    filHidden->SetPattern(kImagePattern);
     filHidden->hide();
     connect(filHidden, &FileListBox::PathChange, this, &frmMosaq::filHidden_PathChange);
 
     CreateToolbar();
 
-    picLoad = NewPictureBox("picLoad", this, {145, 51, 80, 80}, SystemColor::Window,
-                            SystemColor::WindowText);
+    picLoad = NewPictureBox("picLoad", this, {145, 51, 80, 80}, SystemColor::kWindow,
+                            SystemColor::kWindowText);
     picLoad->SetAutoSize(true);
     picLoad->hide();
 
-    picFrame = NewPictureBox("picFrame", this, {3, 52, 135, 144}, SystemColor::ButtonFace,
-                             SystemColor::ButtonText, Border::Sunken3D);
+    picFrame = NewPictureBox("picFrame", this, {3, 52, 135, 144}, SystemColor::kButtonFace,
+                             SystemColor::kButtonText, Border::Sunken3D);
     picFrame->setFocusPolicy(Qt::StrongFocus);
-    picSlide = NewPictureBox("picSlide", picFrame->Client(), {6, 6, 104, 113}, SystemColor::Window,
-                             SystemColor::WindowText);
+    picSlide = NewPictureBox("picSlide", picFrame->Client(), {6, 6, 104, 113}, SystemColor::kWindow,
+                             SystemColor::kWindowText);
 
     ThumbButton* first = optThumb(0);
     first->setObjectName(QStringLiteral("optThumb"));
@@ -127,7 +127,7 @@ void frmMosaq::CreateControls()
         if (on)
             optThumb_Click(0);
     });
-    connect(first, &ThumbButton::doubleClicked, this, [this] { optThumb_DblClick(0); });
+    connect(first, &ThumbButton::DoubleClicked, this, [this] { optThumb_DblClick(0); });
     for (QObject* gallery :
          {static_cast<QObject*>(first), static_cast<QObject*>(picSlide),
           static_cast<QObject*>(picSlide->Client()), static_cast<QObject*>(picFrame)})
@@ -155,37 +155,37 @@ void frmMosaq::CreateControls()
 
 void frmMosaq::CreateToolbar()
 {
-    for (const ToolbarButtonSpec& spec : ToolbarButtons) {
+    for (const ToolbarButtonSpec& spec : kToolbarButtons) {
         imlTools.Add(QLatin1String(spec.key), QLatin1String(spec.normalImage));
         imlToolsHover.Add(QLatin1String(spec.key), QLatin1String(spec.hoverImage));
     }
 
     tbrMain = new QToolBar(this);
     tbrMain->setObjectName(QStringLiteral("tbrMain"));
-    tbrMain->setGeometry(0, 0, DesignClientSize.width(), 38);
+    tbrMain->setGeometry(0, 0, kDesignClientSize.width(), 38);
     tbrMain->setMovable(false);
     tbrMain->setFloatable(false);
-    tbrMain->setIconSize(ToolbarImageSize);
+    tbrMain->setIconSize(kToolbarImageSize);
     tbrMain->setContentsMargins(0, 0, 0, 0);
-    for (const ToolbarButtonSpec& spec : ToolbarButtons) {
+    for (const ToolbarButtonSpec& spec : kToolbarButtons) {
         const QString key = QLatin1String(spec.key);
         auto* button = new ToolbarButton(key, QString::fromLatin1(spec.caption),
                                          QString::fromLatin1(spec.toolTip), tbrMain);
         // The hot image is the icon's Active mode, which the toolbar shows under the pointer.
         QIcon icon;
-        icon.addFile(imlTools.File(key), ToolbarImageSize, QIcon::Normal);
-        icon.addFile(imlToolsHover.File(key), ToolbarImageSize, QIcon::Active);
+        icon.addFile(imlTools.File(key), kToolbarImageSize, QIcon::Normal);
+        icon.addFile(imlToolsHover.File(key), kToolbarImageSize, QIcon::Active);
         button->setObjectName(key);
         button->setIcon(icon);
-        button->setIconSize(ToolbarImageSize);
-        button->setFixedSize(ToolbarButtonSize);
+        button->setIconSize(kToolbarImageSize);
+        button->setFixedSize(kToolbarButtonSize);
         connect(button, &QToolButton::clicked, this,
                 [this, button] { tbrMain_ButtonClick(button); });
         tbrMain->addWidget(button);
     }
 
-    picCount = NewPictureBox("picCount", tbrMain, {240, 9, 121, 19}, SystemColor::ButtonFace,
-                             SystemColor::WindowText);
+    picCount = NewPictureBox("picCount", tbrMain, {240, 9, 121, 19}, SystemColor::kButtonFace,
+                             SystemColor::kWindowText);
     picCount->setFocusPolicy(Qt::NoFocus);
     lblCount = new QLabel(picCount->Client());
     lblCount->setObjectName(QStringLiteral("lblCount"));
@@ -197,7 +197,7 @@ void frmMosaq::CreateStatusBar()
 {
     sbrMain = new StatusBar(this);
     sbrMain->setObjectName(QStringLiteral("sbrMain"));
-    sbrMain->setGeometry(0, 207, DesignClientSize.width(), 21);
+    sbrMain->setGeometry(0, 207, kDesignClientSize.width(), 21);
     sbrMain->AddPanel(20, 20, QIcon(QStringLiteral(":/icons/browse.svg")));
     sbrMain->AddPanel(248, 96);
     sbrMain->SetRightMargin(20);
@@ -229,12 +229,12 @@ void frmMosaq::DockBars()
 
 QString frmMosaq::ReadSetting(const QString& key, const QString& defaultValue) const
 {
-    return basMosaq::ReadSetting(MainSection, key, defaultValue, settingsFile_);
+    return basMosaq::ReadSetting(kMainSection, key, defaultValue, settingsFile_);
 }
 
 void frmMosaq::WriteSetting(const QString& key, const QString& value) const
 {
-    basMosaq::WriteSetting(MainSection, key, value, settingsFile_);
+    basMosaq::WriteSetting(kMainSection, key, value, settingsFile_);
 }
 
 void frmMosaq::resizeEvent(QResizeEvent* event)

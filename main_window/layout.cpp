@@ -5,7 +5,7 @@
 
 namespace {
 
-constexpr QSize MinimumOuterSize(346, 378);
+constexpr QSize kMinimumOuterSize(346, 378);
 
 } // namespace
 
@@ -22,13 +22,13 @@ void frmMosaq::Form_Resize()
     // size that reaches the window. QWidget::setMinimumSize would clamp every resize
     // before these checks could see it.
     if (QWindow* window = windowHandle())
-        window->setMinimumSize(MinimumOuterSize - frameExtra);
-    if (frameGeometry().width() < MinimumOuterSize.width()) {
-        ResizeAndLayOut(QSize(MinimumOuterSize.width() - frameExtra.width(), height()));
+        window->setMinimumSize(kMinimumOuterSize - frameExtra);
+    if (frameGeometry().width() < kMinimumOuterSize.width()) {
+        ResizeAndLayOut(QSize(kMinimumOuterSize.width() - frameExtra.width(), height()));
         return;
     }
-    if (frameGeometry().height() < MinimumOuterSize.height()) {
-        ResizeAndLayOut(QSize(width(), MinimumOuterSize.height() - frameExtra.height()));
+    if (frameGeometry().height() < kMinimumOuterSize.height()) {
+        ResizeAndLayOut(QSize(width(), kMinimumOuterSize.height() - frameExtra.height()));
         return;
     }
 

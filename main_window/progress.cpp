@@ -7,12 +7,12 @@
 void frmMosaq::PlaceProgressBar()
 {
     picProgress->Cls();
-    picProgress->SetBackColor(SystemColor::ButtonFace);
-    picProgress->SetForeColor(SystemColor::ButtonText);
+    picProgress->SetBackColor(SystemColor::kButtonFace);
+    picProgress->SetForeColor(SystemColor::kButtonText);
     picProgress->setGeometry(ProgressFrameRect(sbrMain->geometry(), sbrMain->PanelRect(2)));
     picProgressSlide->Cls();
-    picProgressSlide->SetBackColor(SystemColor::Highlight);
-    picProgressSlide->SetForeColor(SystemColor::HighlightText);
+    picProgressSlide->SetBackColor(SystemColor::kHighlight);
+    picProgressSlide->SetForeColor(SystemColor::kHighlightText);
     picProgressSlide->setGeometry(0, 0, 1, picProgress->ScaleHeight());
     picProgress->raise();
     picProgress->show();

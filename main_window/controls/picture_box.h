@@ -58,8 +58,8 @@ private:
     QImage RenderedSurface() const;
 
     PictureBoxSurface* client_;
-    OleColor backColor_ = SystemColor::ButtonFace;
-    OleColor foreColor_ = SystemColor::ButtonText;
+    OleColor backColor_ = SystemColor::kButtonFace;
+    OleColor foreColor_ = SystemColor::kButtonText;
     bool autoSize_ = false;
     Picture picture_;
     QImage surface_; // null while nothing has been drawn since the last Cls()

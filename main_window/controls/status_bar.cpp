@@ -8,8 +8,8 @@
 
 namespace {
 
-constexpr int PictureSize = 16;
-constexpr int TextIndent = 3;
+constexpr int kPictureSize = 16;
+constexpr int kTextIndent = 3;
 
 } // namespace
 
@@ -102,13 +102,13 @@ void StatusBar::paintEvent(QPaintEvent* /*event*/)
         QRect content = bevel.adjusted(1, 1, -1, -1);
         if (!panel.picture.isNull()) {
             const QRect pictureRect(content.left() + 1,
-                                    content.top() + (content.height() - PictureSize) / 2,
-                                    PictureSize, PictureSize);
+                                    content.top() + (content.height() - kPictureSize) / 2,
+                                    kPictureSize, kPictureSize);
             panel.picture.paint(&painter, pictureRect);
             content.setLeft(pictureRect.right() + 1);
         }
         if (!panel.text.isEmpty()) {
-            const QRect textRect = content.adjusted(TextIndent, 0, -TextIndent, 0);
+            const QRect textRect = content.adjusted(kTextIndent, 0, -kTextIndent, 0);
             const QString shown =
                 fontMetrics().elidedText(panel.text, Qt::ElideMiddle, textRect.width());
             painter.setPen(palette().color(QPalette::WindowText));

@@ -2,22 +2,22 @@
 
 namespace {
 
-constexpr OleColor SystemColorFlag = 0x80000000;
+constexpr OleColor kSystemColorFlag = 0x80000000;
 
 QPalette::ColorRole RoleOfSystemColor(OleColor index)
 {
     switch (index) {
-    case SystemColor::ButtonFace & ~SystemColorFlag:
+    case SystemColor::kButtonFace & ~kSystemColorFlag:
         return QPalette::Button;
-    case SystemColor::ButtonText & ~SystemColorFlag:
+    case SystemColor::kButtonText & ~kSystemColorFlag:
         return QPalette::ButtonText;
-    case SystemColor::Window & ~SystemColorFlag:
+    case SystemColor::kWindow & ~kSystemColorFlag:
         return QPalette::Base;
-    case SystemColor::WindowText & ~SystemColorFlag:
+    case SystemColor::kWindowText & ~kSystemColorFlag:
         return QPalette::Text;
-    case SystemColor::Highlight & ~SystemColorFlag:
+    case SystemColor::kHighlight & ~kSystemColorFlag:
         return QPalette::Highlight;
-    case SystemColor::HighlightText & ~SystemColorFlag:
+    case SystemColor::kHighlightText & ~kSystemColorFlag:
         return QPalette::HighlightedText;
     default:
         return QPalette::WindowText;
@@ -28,8 +28,8 @@ QPalette::ColorRole RoleOfSystemColor(OleColor index)
 
 QColor ResolveColor(OleColor value, const QPalette& palette)
 {
-    if ((value & SystemColorFlag) != 0)
-        return palette.color(RoleOfSystemColor(value & ~SystemColorFlag));
+    if ((value & kSystemColorFlag) != 0)
+        return palette.color(RoleOfSystemColor(value & ~kSystemColorFlag));
     return QColor(static_cast<int>(value & 0xFF), static_cast<int>((value >> 8) & 0xFF),
                   static_cast<int>((value >> 16) & 0xFF));
 }

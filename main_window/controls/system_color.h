@@ -9,14 +9,16 @@
 // system colour, resolved through the application palette when used.
 using OleColor = std::uint32_t;
 
-namespace SystemColor {
-constexpr OleColor ButtonFace = 0x8000000F;
-constexpr OleColor ButtonText = 0x80000012;
-constexpr OleColor Window = 0x80000005;
-constexpr OleColor WindowText = 0x80000008;
-constexpr OleColor Highlight = 0x8000000D;
-constexpr OleColor HighlightText = 0x8000000E;
-} // namespace SystemColor
+// The system colours the window uses.
+struct SystemColor
+{
+    static constexpr OleColor kButtonFace = 0x8000000F;
+    static constexpr OleColor kButtonText = 0x80000012;
+    static constexpr OleColor kWindow = 0x80000005;
+    static constexpr OleColor kWindowText = 0x80000008;
+    static constexpr OleColor kHighlight = 0x8000000D;
+    static constexpr OleColor kHighlightText = 0x8000000E;
+};
 
 // The colour `value` stands for under `palette`. An unknown system colour index falls
 // back to the palette's window text colour.

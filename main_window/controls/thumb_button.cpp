@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int CaptionMargin = 2;
+constexpr int kCaptionMargin = 2;
 
 } // namespace
 
@@ -82,7 +82,7 @@ void ThumbButton::paintEvent(QPaintEvent* /*event*/)
 
     const QRect inner = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
     const QFontMetrics metrics(font());
-    const QRect captionRect(inner.left(), inner.bottom() - metrics.height() - CaptionMargin + 1,
+    const QRect captionRect(inner.left(), inner.bottom() - metrics.height() - kCaptionMargin + 1,
                             inner.width(), metrics.height());
     if (!picture_.isNull()) {
         const QSizeF pictureSize = picture_.deviceIndependentSize();
@@ -123,12 +123,12 @@ void ThumbButton::mouseDoubleClickEvent(QMouseEvent* event)
     // A double-click selects the cell before it acts, also when the single click that
     // normally precedes it was never delivered.
     setChecked(true);
-    Q_EMIT doubleClicked();
+    Q_EMIT DoubleClicked();
 }
 
 namespace {
 
-constexpr size_t CellsDeletedAtATime = 256;
+constexpr size_t kCellsDeletedAtATime = 256;
 
 } // namespace
 
@@ -148,7 +148,7 @@ ThumbButtonArray::~ThumbButtonArray()
 
 void ThumbButtonArray::DeleteSomeRetired()
 {
-    const size_t count = std::min(retired_.size(), CellsDeletedAtATime);
+    const size_t count = std::min(retired_.size(), kCellsDeletedAtATime);
     for (size_t i = 0; i < count; ++i) {
         delete retired_.back();
         retired_.pop_back();

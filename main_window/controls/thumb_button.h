@@ -32,7 +32,7 @@ public:
     QSize sizeHint() const override;
 
 Q_SIGNALS:
-    void doubleClicked();
+    void DoubleClicked();
 
 protected:
     void nextCheckState() override;

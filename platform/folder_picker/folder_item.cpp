@@ -28,20 +28,20 @@ FolderItem StandardLocationItem(QStandardPaths::StandardLocation location)
 FolderItem SpecialFolderItem(int number)
 {
     switch (number) {
-    case SpecialFolder::Top:
-    case SpecialFolder::Computer:
+    case SpecialFolder::kTop:
+    case SpecialFolder::kComputer:
         return FolderItem::Top();
-    case SpecialFolder::Documents:
+    case SpecialFolder::kDocuments:
         return StandardLocationItem(QStandardPaths::DocumentsLocation);
-    case SpecialFolder::Music:
+    case SpecialFolder::kMusic:
         return StandardLocationItem(QStandardPaths::MusicLocation);
-    case SpecialFolder::Videos:
+    case SpecialFolder::kVideos:
         return StandardLocationItem(QStandardPaths::MoviesLocation);
-    case SpecialFolder::Desktop:
+    case SpecialFolder::kDesktop:
         return StandardLocationItem(QStandardPaths::DesktopLocation);
-    case SpecialFolder::Pictures:
+    case SpecialFolder::kPictures:
         return StandardLocationItem(QStandardPaths::PicturesLocation);
-    case SpecialFolder::Home:
+    case SpecialFolder::kHome:
         return StandardLocationItem(QStandardPaths::HomeLocation);
     default:
         return {};
@@ -50,11 +50,11 @@ FolderItem SpecialFolderItem(int number)
 
 FolderItem ResolveFolder(const FolderDesignator& designator)
 {
-    switch (designator.kind()) {
+    switch (designator.GetKind()) {
     case FolderDesignator::Kind::Path:
-        return FolderItem::AtPath(designator.path());
+        return FolderItem::AtPath(designator.Path());
     case FolderDesignator::Kind::SpecialFolder:
-        return SpecialFolderItem(designator.specialFolder());
+        return SpecialFolderItem(designator.SpecialFolderNumber());
     case FolderDesignator::Kind::Absent:
         break;
     }
@@ -63,13 +63,13 @@ FolderItem ResolveFolder(const FolderDesignator& designator)
 
 FolderItem RootItemFor(const FolderDesignator& root)
 {
-    const FolderItem item = root.isAbsent() ? FolderItem::Top() : ResolveFolder(root);
-    return item.isNull() ? FolderItem::Top() : item;
+    const FolderItem item = root.IsAbsent() ? FolderItem::Top() : ResolveFolder(root);
+    return item.IsNull() ? FolderItem::Top() : item;
 }
 
 FolderItem InitialItemFor(const FolderDesignator& initialFolder, const FolderItem& rootItem)
 {
-    return initialFolder.isAbsent() ? rootItem : ResolveFolder(initialFolder);
+    return initialFolder.IsAbsent() ? rootItem : ResolveFolder(initialFolder);
 }
 
 } // namespace basMosaq

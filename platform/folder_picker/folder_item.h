@@ -23,10 +23,10 @@ public:
     // The folder at `path` when that is an absolute path of an existing folder; else nothing.
     static FolderItem AtPath(const QString& path);
 
-    bool isNull() const { return !path_.has_value(); }
+    bool IsNull() const { return !path_.has_value(); }
     // Clean, with '/' separators; a root keeps its separator. Empty for a null item and
     // for a top that is no folder.
-    QString path() const { return path_.value_or(QString()); }
+    QString Path() const { return path_.value_or(QString()); }
 
     friend bool operator==(const FolderItem&, const FolderItem&) = default;
 

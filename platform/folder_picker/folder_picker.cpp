@@ -66,14 +66,14 @@ QString BrowseForFolder(QWidget* owner, const QString& title, const FolderDesign
     const int outcome = dialog->exec();
     if (dialog.isNull() || outcome != QDialog::Accepted)
         return {};
-    return dialog->chosenPath();
+    return dialog->ChosenPath();
 }
 
 int BrowseCallback(FolderPickerDialog& dialog, int message, qintptr /*messageData*/,
                    const FolderItem& callbackData)
 {
     if (message == kBrowseInitialized)
-        dialog.setSelection(callbackData);
+        dialog.SetSelection(callbackData);
     return 0;
 }
 

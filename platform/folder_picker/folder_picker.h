@@ -24,10 +24,10 @@ public:
     FolderDesignator(const QString& text); // NOLINT(google-explicit-constructor)
     FolderDesignator(int number);          // NOLINT(google-explicit-constructor)
 
-    Kind kind() const { return kind_; }
-    bool isAbsent() const { return kind_ == Kind::Absent; }
-    const QString& path() const { return path_; }
-    int specialFolder() const { return number_; }
+    Kind GetKind() const { return kind_; }
+    bool IsAbsent() const { return kind_ == Kind::Absent; }
+    const QString& Path() const { return path_; }
+    int SpecialFolderNumber() const { return number_; }
 
 private:
     Kind kind_ = Kind::Absent;
@@ -36,16 +36,17 @@ private:
 };
 
 // Special-folder numbers the picker knows.
-namespace SpecialFolder {
-inline constexpr int Top = 0; // the top of the folder tree: the file-system root
-inline constexpr int Documents = 5;
-inline constexpr int Music = 13;
-inline constexpr int Videos = 14;
-inline constexpr int Desktop = 16;
-inline constexpr int Computer = 17; // the same top as 0
-inline constexpr int Pictures = 39;
-inline constexpr int Home = 40;
-} // namespace SpecialFolder
+struct SpecialFolder
+{
+    static constexpr int kTop = 0; // the top of the folder tree: the file-system root
+    static constexpr int kDocuments = 5;
+    static constexpr int kMusic = 13;
+    static constexpr int kVideos = 14;
+    static constexpr int kDesktop = 16;
+    static constexpr int kComputer = 17; // the same top as 0
+    static constexpr int kPictures = 39;
+    static constexpr int kHome = 40;
+};
 
 // The message the picker sends its callback once it is shown and ready.
 inline constexpr int kBrowseInitialized = 1;

@@ -41,7 +41,7 @@ public:
         : rootPath_(std::move(rootPath))
     {}
 
-    void showPath(const QString& path)
+    void ShowPath(const QString& path)
     {
         if (path == shownPath_)
             return;
@@ -78,7 +78,7 @@ FolderPickerDialog::FolderPickerDialog(QWidget* owner, const QString& title, con
     : QDialog(owner)
     , icons_(std::make_unique<QFileIconProvider>())
     , model_(std::make_unique<QFileSystemModel>())
-    , branch_(std::make_unique<FolderBranchFilter>(root.path()))
+    , branch_(std::make_unique<FolderBranchFilter>(root.Path()))
     , callback_(callback)
     , callbackData_(std::move(callbackData))
 {
@@ -89,7 +89,7 @@ FolderPickerDialog::FolderPickerDialog(QWidget* owner, const QString& title, con
                       QDir::NoDotAndDotDot);
     model_->setReadOnly(true);
     model_->setIconProvider(icons_.get());
-    model_->setRootPath(root.path());
+    model_->setRootPath(root.Path());
     branch_->setSourceModel(model_.get());
 
     title_ = new QLabel(title, this);
@@ -107,7 +107,7 @@ FolderPickerDialog::FolderPickerDialog(QWidget* owner, const QString& title, con
     tree_->header()->setStretchLastSection(false);
 
     // The root is the one item at the top of the tree: the view starts at its parent.
-    const QModelIndex rootIndex = treeIndexOf(root.path());
+    const QModelIndex rootIndex = TreeIndexOf(root.Path());
     tree_->setRootIndex(rootIndex.parent());
     if (rootIndex.isValid())
         tree_->expand(rootIndex);
@@ -125,13 +125,13 @@ FolderPickerDialog::FolderPickerDialog(QWidget* owner, const QString& title, con
     // Rows keep arriving from the model's loader thread; coalesce them into one reveal.
     revealTimer_.setSingleShot(true);
     revealTimer_.setInterval(0);
-    connect(&revealTimer_, &QTimer::timeout, this, &FolderPickerDialog::revealTarget);
+    connect(&revealTimer_, &QTimer::timeout, this, &FolderPickerDialog::RevealTarget);
     connect(model_.get(), &QFileSystemModel::directoryLoaded, this,
-            &FolderPickerDialog::scheduleReveal);
+            &FolderPickerDialog::ScheduleReveal);
     connect(branch_.get(), &QAbstractItemModel::rowsInserted, this,
-            &FolderPickerDialog::scheduleReveal);
+            &FolderPickerDialog::ScheduleReveal);
     connect(branch_.get(), &QAbstractItemModel::layoutChanged, this,
-            &FolderPickerDialog::scheduleReveal);
+            &FolderPickerDialog::ScheduleReveal);
 
     for (QObject* part : {static_cast<QObject*>(tree_), static_cast<QObject*>(tree_->viewport()),
                           static_cast<QObject*>(tree_->verticalScrollBar()),
@@ -145,21 +145,21 @@ FolderPickerDialog::~FolderPickerDialog()
     tree_->setModel(nullptr);
 }
 
-bool FolderPickerDialog::setSelection(const FolderItem& item)
+bool FolderPickerDialog::SetSelection(const FolderItem& item)
 {
-    stopFollowing();
-    if (item.isNull())
+    StopFollowing();
+    if (item.IsNull())
         return false;
-    branch_->showPath(item.path());
-    const QModelIndex index = treeIndexOf(item.path());
+    branch_->ShowPath(item.Path());
+    const QModelIndex index = TreeIndexOf(item.Path());
     if (!index.isValid())
         return false;
     target_ = index;
-    revealTarget();
+    RevealTarget();
     return true;
 }
 
-QString FolderPickerDialog::chosenPath() const
+QString FolderPickerDialog::ChosenPath() const
 {
     const QModelIndexList selected = tree_->selectionModel()->selectedRows();
     if (selected.size() != 1)
@@ -177,7 +177,7 @@ void FolderPickerDialog::showEvent(QShowEvent* event)
         return;
     initializeSent_ = true;
     // Once the dialog has been laid out and shown.
-    QMetaObject::invokeMethod(this, &FolderPickerDialog::sendInitialized, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &FolderPickerDialog::SendInitialized, Qt::QueuedConnection);
 }
 
 bool FolderPickerDialog::eventFilter(QObject* watched, QEvent* event)
@@ -188,7 +188,7 @@ bool FolderPickerDialog::eventFilter(QObject* watched, QEvent* event)
     case QEvent::KeyPress:
     case QEvent::Wheel:
         // The user takes over: the tree no longer follows the requested folder.
-        stopFollowing();
+        StopFollowing();
         break;
     default:
         break;
@@ -196,14 +196,14 @@ bool FolderPickerDialog::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-void FolderPickerDialog::sendInitialized()
+void FolderPickerDialog::SendInitialized()
 {
     if (callback_ != nullptr)
         callback_(*this, kBrowseInitialized, 0, callbackData_);
     ready_ = true;
 }
 
-QModelIndex FolderPickerDialog::treeIndexOf(const QString& path) const
+QModelIndex FolderPickerDialog::TreeIndexOf(const QString& path) const
 {
     if (path.isEmpty())
         return {};
@@ -211,13 +211,13 @@ QModelIndex FolderPickerDialog::treeIndexOf(const QString& path) const
     return branch_->mapFromSource(model_->index(path));
 }
 
-void FolderPickerDialog::scheduleReveal()
+void FolderPickerDialog::ScheduleReveal()
 {
     if (target_.isValid())
         revealTimer_.start();
 }
 
-void FolderPickerDialog::revealTarget()
+void FolderPickerDialog::RevealTarget()
 {
     if (!target_.isValid())
         return;
@@ -228,7 +228,7 @@ void FolderPickerDialog::revealTarget()
     tree_->scrollTo(target);
 }
 
-void FolderPickerDialog::stopFollowing()
+void FolderPickerDialog::StopFollowing()
 {
     target_ = QPersistentModelIndex();
     revealTimer_.stop();

@@ -38,28 +38,28 @@ public:
     // Makes `item` the current folder: its branch is expanded and it is scrolled into view,
     // again as the tree loads, until the user takes over. A null item, or one outside the
     // tree, leaves the selection alone. Returns whether the item is in the tree.
-    bool setSelection(const FolderItem& item);
+    bool SetSelection(const FolderItem& item);
 
     // The selected folder's native path; empty when nothing is selected or the selected
     // item is no longer a folder of the file system.
-    QString chosenPath() const;
+    QString ChosenPath() const;
 
     // Whether the callback has had the kBrowseInitialized message.
-    bool isReady() const { return ready_; }
+    bool IsReady() const { return ready_; }
 
-    QTreeView* folderTree() const { return tree_; }
-    QDialogButtonBox* buttons() const { return buttons_; }
+    QTreeView* FolderTree() const { return tree_; }
+    QDialogButtonBox* Buttons() const { return buttons_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void sendInitialized();
-    QModelIndex treeIndexOf(const QString& path) const;
-    void scheduleReveal();
-    void revealTarget();
-    void stopFollowing();
+    void SendInitialized();
+    QModelIndex TreeIndexOf(const QString& path) const;
+    void ScheduleReveal();
+    void RevealTarget();
+    void StopFollowing();
 
     // The model and its filter are owned here, not as children, so that they go before
     // the tree view is torn down; the icon provider, used by the model's loader thread,

@@ -100,34 +100,34 @@ class LineCursor
 {
 public:
     explicit LineCursor(QByteArrayView text)
-        : m_text(text)
-        , m_pos(text.startsWith(kUtf8Bom) ? kUtf8Bom.size() : 0)
+        : text_(text)
+        , pos_(text.startsWith(kUtf8Bom) ? kUtf8Bom.size() : 0)
     {}
 
-    std::optional<ProfileLine> next()
+    std::optional<ProfileLine> Next()
     {
-        if (m_pos >= m_text.size())
+        if (pos_ >= text_.size())
             return std::nullopt;
         ProfileLine line;
-        line.start = m_pos;
-        qsizetype end = m_pos;
-        while (end < m_text.size() && m_text[end] != '\n' && m_text[end] != '\r')
+        line.start = pos_;
+        qsizetype end = pos_;
+        while (end < text_.size() && text_[end] != '\n' && text_[end] != '\r')
             ++end;
         line.end = end;
         line.next = end;
-        if (end < m_text.size()) {
+        if (end < text_.size()) {
             const bool crLf =
-                m_text[end] == '\r' && end + 1 < m_text.size() && m_text[end + 1] == '\n';
+                text_[end] == '\r' && end + 1 < text_.size() && text_[end + 1] == '\n';
             line.next = end + (crLf ? 2 : 1);
         }
-        ClassifyLine(m_text.sliced(line.start, line.end - line.start), line);
-        m_pos = line.next;
+        ClassifyLine(text_.sliced(line.start, line.end - line.start), line);
+        pos_ = line.next;
         return line;
     }
 
 private:
-    QByteArrayView m_text;
-    qsizetype m_pos;
+    QByteArrayView text_;
+    qsizetype pos_;
 };
 
 bool IsSectionNamed(const ProfileLine& line, QStringView section)
@@ -191,7 +191,7 @@ QByteArray WithValue(QByteArrayView text, QStringView section, QStringView key, 
     std::optional<ProfileLine> last;
     std::optional<ProfileLine> insertAfter; // the section's header or its last entry
     bool inSection = false;
-    while (const std::optional<ProfileLine> line = cursor.next()) {
+    while (const std::optional<ProfileLine> line = cursor.Next()) {
         last = line;
         if (line->kind == ProfileLineKind::Section) {
             if (inSection)
@@ -211,7 +211,7 @@ QByteArray WithValue(QByteArrayView text, QStringView section, QStringView key, 
 
     QByteArray added;
     const std::optional<ProfileLine>& before = insertAfter ? insertAfter : last;
-    if (before && !before->hasLineBreak())
+    if (before && !before->HasLineBreak())
         added.append(kLineBreak);
     if (!insertAfter) {
         added.append('[');
@@ -229,7 +229,7 @@ QByteArray WithoutKey(QByteArrayView text, QStringView section, QStringView key)
     LineCursor cursor(text);
     std::vector<ByteRange> removed;
     bool inSection = false;
-    while (const std::optional<ProfileLine> line = cursor.next()) {
+    while (const std::optional<ProfileLine> line = cursor.Next()) {
         if (line->kind == ProfileLineKind::Section) {
             if (inSection)
                 break;
@@ -246,7 +246,7 @@ QByteArray WithoutSection(QByteArrayView text, QStringView section)
     LineCursor cursor(text);
     std::vector<ByteRange> removed;
     qsizetype removalStart = -1; // where the section being removed began, or -1
-    while (const std::optional<ProfileLine> line = cursor.next()) {
+    while (const std::optional<ProfileLine> line = cursor.Next()) {
         if (line->kind != ProfileLineKind::Section)
             continue;
         if (removalStart >= 0)
@@ -291,7 +291,7 @@ std::vector<ProfileLine> ParseProfileLines(QByteArrayView text)
 {
     std::vector<ProfileLine> lines;
     LineCursor cursor(text);
-    while (std::optional<ProfileLine> line = cursor.next())
+    while (std::optional<ProfileLine> line = cursor.Next())
         lines.push_back(*line);
     return lines;
 }
@@ -304,7 +304,7 @@ std::optional<QString> FindProfileValue(QByteArrayView text, QStringView section
         return std::nullopt;
     LineCursor cursor(text);
     bool inSection = false;
-    while (const std::optional<ProfileLine> line = cursor.next()) {
+    while (const std::optional<ProfileLine> line = cursor.Next()) {
         if (line->kind == ProfileLineKind::Section) {
             if (inSection)
                 return std::nullopt;

@@ -38,7 +38,7 @@ struct ProfileLine
     QByteArrayView name;  // section name or key, without surrounding blanks
     QByteArrayView value; // an entry's value, without surrounding blanks
 
-    bool hasLineBreak() const { return next > end; }
+    bool HasLineBreak() const { return next > end; }
 };
 
 // Splits `text` into lines; the views in the result point into `text`.

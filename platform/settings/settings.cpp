@@ -72,7 +72,7 @@ public:
         : left_(bytes)
     {}
 
-    bool write(QIODevice& device, QByteArrayView data)
+    bool Write(QIODevice& device, QByteArrayView data)
     {
         const qint64 allowed = left_ < 0 ? data.size() : std::min<qint64>(data.size(), left_);
         const qint64 written = device.write(data.data(), allowed);
@@ -97,7 +97,7 @@ Replacement ReplaceAtomically(const QString& path, QByteArrayView bytes,
     if (faults.folderReadOnly || !out.open(QIODevice::WriteOnly))
         return Replacement::NoTemporary;
     // Leaving without commit() removes the temporary and keeps the old file.
-    if (!budget.write(out, bytes) || faults.renameFails)
+    if (!budget.Write(out, bytes) || faults.renameFails)
         return Replacement::Failed;
     return out.commit() ? Replacement::Written : Replacement::Failed;
 }
@@ -114,13 +114,13 @@ bool OverwriteInPlace(const QString& path, QByteArrayView bytes, const SettingsW
         return false;
     const qint64 oldSize = file.size();
     if (bytes.size() > oldSize) {
-        if (!file.seek(oldSize) || !budget.write(file, bytes.sliced(oldSize))) {
+        if (!file.seek(oldSize) || !budget.Write(file, bytes.sliced(oldSize))) {
             file.resize(oldSize);
             return false;
         }
     }
     const qint64 overlap = std::min<qint64>(oldSize, bytes.size());
-    return file.seek(0) && budget.write(file, bytes.first(overlap)) && file.resize(bytes.size()) &&
+    return file.seek(0) && budget.Write(file, bytes.first(overlap)) && file.resize(bytes.size()) &&
            SyncToDisk(file);
 }
 

@@ -45,8 +45,8 @@ struct DesignatorCase
 TEST(FolderDesignatorTest, TextReadsAsPathOrNumber)
 {
     using Kind = FolderDesignator::Kind;
-    constexpr int max = std::numeric_limits<int>::max();
-    constexpr int min = std::numeric_limits<int>::min();
+    constexpr int kMax = std::numeric_limits<int>::max();
+    constexpr int kMin = std::numeric_limits<int>::min();
     const DesignatorCase cases[] = {
         {u""_s, Kind::Absent, 0},
         {u"5"_s, Kind::SpecialFolder, 5},
@@ -55,10 +55,10 @@ TEST(FolderDesignatorTest, TextReadsAsPathOrNumber)
         {u"0"_s, Kind::SpecialFolder, 0},
         {u"-0"_s, Kind::SpecialFolder, 0},
         {u"007"_s, Kind::SpecialFolder, 7},
-        {u"2147483647"_s, Kind::SpecialFolder, max},
-        {u"-2147483648"_s, Kind::SpecialFolder, min},
-        {u"2147483648"_s, Kind::SpecialFolder, max},
-        {u"-99999999999999999999"_s, Kind::SpecialFolder, min},
+        {u"2147483647"_s, Kind::SpecialFolder, kMax},
+        {u"-2147483648"_s, Kind::SpecialFolder, kMin},
+        {u"2147483648"_s, Kind::SpecialFolder, kMax},
+        {u"-99999999999999999999"_s, Kind::SpecialFolder, kMin},
         {u"abc"_s, Kind::Path, 0},
         {u"/tmp"_s, Kind::Path, 0},
         {u"C:\\"_s, Kind::Path, 0},
@@ -77,17 +77,17 @@ TEST(FolderDesignatorTest, TextReadsAsPathOrNumber)
     for (const DesignatorCase& c : cases) {
         SCOPED_TRACE(c.text.toStdString());
         const FolderDesignator designator(c.text);
-        EXPECT_EQ(designator.kind(), c.kind);
+        EXPECT_EQ(designator.GetKind(), c.kind);
         if (c.kind == Kind::SpecialFolder) {
-            EXPECT_EQ(designator.specialFolder(), c.number);
+            EXPECT_EQ(designator.SpecialFolderNumber(), c.number);
         }
         if (c.kind == Kind::Path) {
-            EXPECT_EQ(designator.path(), c.text);
+            EXPECT_EQ(designator.Path(), c.text);
         }
     }
-    EXPECT_TRUE(FolderDesignator().isAbsent());
-    EXPECT_EQ(FolderDesignator(39).kind(), Kind::SpecialFolder);
-    EXPECT_EQ(FolderDesignator(39).specialFolder(), 39);
+    EXPECT_TRUE(FolderDesignator().IsAbsent());
+    EXPECT_EQ(FolderDesignator(39).GetKind(), Kind::SpecialFolder);
+    EXPECT_EQ(FolderDesignator(39).SpecialFolderNumber(), 39);
 }
 
 TEST(FolderDesignatorTest, ResolvesRootAndInitialSelection)
@@ -97,7 +97,7 @@ TEST(FolderDesignatorTest, ResolvesRootAndInitialSelection)
     const QString folder = temp.filePath(u"pictures"_s);
     ASSERT_TRUE(QDir().mkpath(folder));
     const FolderItem folderItem = FolderItem::AtPath(folder);
-    ASSERT_FALSE(folderItem.isNull());
+    ASSERT_FALSE(folderItem.IsNull());
     const QString missing = temp.filePath(u"missing"_s);
     const FolderItem top = FolderItem::Top();
 
@@ -112,13 +112,13 @@ TEST(FolderDesignatorTest, ResolvesRootAndInitialSelection)
     // An absent or empty initial folder selects the root; one naming no folder, nothing.
     EXPECT_EQ(InitialItemFor({}, folderItem), folderItem);
     EXPECT_EQ(InitialItemFor(u""_s, folderItem), folderItem);
-    EXPECT_TRUE(InitialItemFor(12345, top).isNull());
-    EXPECT_TRUE(InitialItemFor(missing, top).isNull());
-    EXPECT_TRUE(InitialItemFor(u"pictures"_s, top).isNull()); // relative: not resolved
-    EXPECT_TRUE(InitialItemFor(temp.filePath(u"file.txt"_s), top).isNull());
+    EXPECT_TRUE(InitialItemFor(12345, top).IsNull());
+    EXPECT_TRUE(InitialItemFor(missing, top).IsNull());
+    EXPECT_TRUE(InitialItemFor(u"pictures"_s, top).IsNull()); // relative: not resolved
+    EXPECT_TRUE(InitialItemFor(temp.filePath(u"file.txt"_s), top).IsNull());
     EXPECT_EQ(InitialItemFor(folder + u"/"_s, top), folderItem);
-    EXPECT_EQ(InitialItemFor(SpecialFolder::Home, top), FolderItem::AtPath(QDir::homePath()));
-    EXPECT_EQ(InitialItemFor(SpecialFolder::Computer, folderItem), top);
+    EXPECT_EQ(InitialItemFor(SpecialFolder::kHome, top), FolderItem::AtPath(QDir::homePath()));
+    EXPECT_EQ(InitialItemFor(SpecialFolder::kComputer, folderItem), top);
 }
 
 // --- The dialog ----------------------------------------------------------------------------
@@ -178,19 +178,19 @@ PickerRun RunPicker(const FolderDesignator& initial, const FolderDesignator& roo
 
 void Press(FolderPickerDialog& dialog, QDialogButtonBox::StandardButton which)
 {
-    QTest::mouseClick(dialog.buttons()->button(which), Qt::LeftButton);
+    QTest::mouseClick(dialog.Buttons()->button(which), Qt::LeftButton);
 }
 
 QModelIndex SelectedIndex(const FolderPickerDialog& dialog)
 {
-    const QModelIndexList rows = dialog.folderTree()->selectionModel()->selectedRows();
+    const QModelIndexList rows = dialog.FolderTree()->selectionModel()->selectedRows();
     return rows.size() == 1 ? rows.front() : QModelIndex();
 }
 
 // Whether the item's row is fully in view and its name starts inside the view.
 bool IsInView(const FolderPickerDialog& dialog, const QModelIndex& index)
 {
-    const QTreeView* tree = dialog.folderTree();
+    const QTreeView* tree = dialog.FolderTree();
     const QRect item = tree->visualRect(index);
     const QRect view = tree->viewport()->rect();
     return index.isValid() && item.top() >= view.top() && item.bottom() <= view.bottom() &&
@@ -202,7 +202,7 @@ bool WaitForSelection(FolderPickerDialog& dialog, const QString& nativePath)
 {
     return QTest::qWaitFor(
         [&] {
-            return dialog.isReady() && dialog.chosenPath() == nativePath &&
+            return dialog.IsReady() && dialog.ChosenPath() == nativePath &&
                    IsInView(dialog, SelectedIndex(dialog));
         },
         kWaitMs);
@@ -211,7 +211,7 @@ bool WaitForSelection(FolderPickerDialog& dialog, const QString& nativePath)
 // The first item of the tree: the root.
 QModelIndex RootItem(const FolderPickerDialog& dialog)
 {
-    const QTreeView* tree = dialog.folderTree();
+    const QTreeView* tree = dialog.FolderTree();
     return tree->model()->index(0, 0, tree->rootIndex());
 }
 
@@ -221,8 +221,8 @@ bool WaitForRootListing(FolderPickerDialog& dialog)
     return QTest::qWaitFor(
         [&] {
             const QModelIndex root = RootItem(dialog);
-            return dialog.isReady() && root.isValid() && dialog.folderTree()->isExpanded(root) &&
-                   dialog.folderTree()->model()->rowCount(root) > 0;
+            return dialog.IsReady() && root.isValid() && dialog.FolderTree()->isExpanded(root) &&
+                   dialog.FolderTree()->model()->rowCount(root) > 0;
         },
         kWaitMs);
 }
@@ -232,13 +232,13 @@ QString Native(const QString& path)
     return QDir::toNativeSeparators(path);
 }
 
-// A folder `depth` levels below `base`, with `siblings` folders sorting before it at
+// A folder `depth` levels below `base`, with `kSiblings` folders sorting before it at
 // every level, so that each listing pushes it further down the tree.
-QString MakeDeepFolder(const QString& base, int depth, int siblings)
+QString MakeDeepFolder(const QString& base, int depth, int kSiblings)
 {
     QString folder = base;
     for (int level = 0; level < depth; ++level) {
-        for (int i = 0; i < siblings; ++i)
+        for (int i = 0; i < kSiblings; ++i)
             QDir(folder).mkdir(u"aa-%1"_s.arg(i, 2, 10, QLatin1Char('0')));
         folder += u"/zz-level-%1"_s.arg(level);
         QDir(folder).mkpath(u"."_s);
@@ -267,24 +267,24 @@ protected:
 
 TEST_F(FolderPickerTest, DeepInitialFolderIsSelectedAndShownOnceLoaded)
 {
-    constexpr int siblings = 40;
-    const QString deep = MakeDeepFolder(temp_.path(), 5, siblings);
+    constexpr int kSiblings = 40;
+    const QString deep = MakeDeepFolder(temp_.path(), 5, kSiblings);
 
     const PickerRun run = RunPicker(Native(deep), {}, [&](FolderPickerDialog& dialog) {
         ASSERT_TRUE(QTest::qWaitFor(
             [&] {
                 const QModelIndex selected = SelectedIndex(dialog);
-                // Listed in full and sorted: the folder is the last of its siblings.
-                return dialog.chosenPath() == Native(deep) &&
-                       dialog.folderTree()->model()->rowCount(selected.parent()) == siblings + 1 &&
-                       selected.row() == siblings && IsInView(dialog, selected);
+                // Listed in full and sorted: the folder is the last of its kSiblings.
+                return dialog.ChosenPath() == Native(deep) &&
+                       dialog.FolderTree()->model()->rowCount(selected.parent()) == kSiblings + 1 &&
+                       selected.row() == kSiblings && IsInView(dialog, selected);
             },
             kWaitMs))
-            << "selected: " << dialog.chosenPath().toStdString()
-            << " rows: " << dialog.folderTree()->model()->rowCount(SelectedIndex(dialog).parent())
+            << "selected: " << dialog.ChosenPath().toStdString()
+            << " rows: " << dialog.FolderTree()->model()->rowCount(SelectedIndex(dialog).parent())
             << " in view: " << IsInView(dialog, SelectedIndex(dialog));
         for (QModelIndex up = SelectedIndex(dialog).parent(); up.isValid(); up = up.parent())
-            EXPECT_TRUE(dialog.folderTree()->isExpanded(up));
+            EXPECT_TRUE(dialog.FolderTree()->isExpanded(up));
         Press(dialog, QDialogButtonBox::Ok);
     });
     EXPECT_EQ(run.result, Native(deep));
@@ -294,7 +294,7 @@ TEST_F(FolderPickerTest, NoInitialFolderSelectsTheRootAndOkKeepsItsSeparator)
 {
     const PickerRun run = RunPicker({}, {}, [&](FolderPickerDialog& dialog) {
         ASSERT_TRUE(WaitForSelection(dialog, Native(QDir::rootPath())));
-        EXPECT_EQ(dialog.folderTree()->model()->rowCount(dialog.folderTree()->rootIndex()), 1);
+        EXPECT_EQ(dialog.FolderTree()->model()->rowCount(dialog.FolderTree()->rootIndex()), 1);
         Press(dialog, QDialogButtonBox::Ok);
     });
     EXPECT_EQ(run.result, Native(QDir::rootPath()));
@@ -309,7 +309,7 @@ TEST_F(FolderPickerTest, FolderRootIsTheOnlyTopItemAndReturnsWithoutSeparator)
 
     const PickerRun run = RunPicker({}, Native(root), [&](FolderPickerDialog& dialog) {
         ASSERT_TRUE(WaitForSelection(dialog, Native(root)));
-        const QTreeView* tree = dialog.folderTree();
+        const QTreeView* tree = dialog.FolderTree();
         EXPECT_EQ(tree->model()->rowCount(tree->rootIndex()), 1);
         ASSERT_TRUE(WaitForRootListing(dialog));
         EXPECT_EQ(tree->model()->rowCount(RootItem(dialog)), 1);
@@ -327,7 +327,7 @@ TEST_F(FolderPickerTest, InitialFolderOutsideTheRootIsNotSelected)
 
     const PickerRun run = RunPicker(Native(beside), Native(root), [&](FolderPickerDialog& dialog) {
         ASSERT_TRUE(WaitForRootListing(dialog));
-        EXPECT_EQ(dialog.chosenPath(), QString());
+        EXPECT_EQ(dialog.ChosenPath(), QString());
         Press(dialog, QDialogButtonBox::Ok);
     });
     EXPECT_EQ(run.result, QString());
@@ -398,8 +398,8 @@ TEST_F(FolderPickerTest, UserChoiceIsNotOverriddenWhileTheTreeLoads)
 {
     const QString deep = MakeDeepFolder(temp_.path(), 4, 30);
     const PickerRun run = RunPicker(Native(deep), {}, [&](FolderPickerDialog& dialog) {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.chosenPath() == Native(deep); }, kWaitMs));
-        QTreeView* tree = dialog.folderTree();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.ChosenPath() == Native(deep); }, kWaitMs));
+        QTreeView* tree = dialog.FolderTree();
         const QPersistentModelIndex target = SelectedIndex(dialog);
         const QModelIndex root = RootItem(dialog);
         tree->scrollTo(root);
@@ -408,7 +408,7 @@ TEST_F(FolderPickerTest, UserChoiceIsNotOverriddenWhileTheTreeLoads)
         EXPECT_TRUE(QTest::qWaitFor([&] { return tree->model()->rowCount(target.parent()) == 31; },
                                     kWaitMs));
         QTest::qWait(50);
-        EXPECT_EQ(dialog.chosenPath(), Native(QDir::rootPath()));
+        EXPECT_EQ(dialog.ChosenPath(), Native(QDir::rootPath()));
         Press(dialog, QDialogButtonBox::Ok);
     });
     EXPECT_EQ(run.result, Native(QDir::rootPath()));
@@ -424,7 +424,7 @@ TEST_F(FolderPickerTest, HiddenFoldersAreListedOnlyOnTheWayToTheInitialFolder)
             ASSERT_TRUE(WaitForSelection(dialog, Native(inner)));
             ASSERT_TRUE(WaitForRootListing(dialog));
             QStringList names;
-            const QAbstractItemModel* model = dialog.folderTree()->model();
+            const QAbstractItemModel* model = dialog.FolderTree()->model();
             const QModelIndex root = RootItem(dialog);
             ASSERT_TRUE(QTest::qWaitFor([&] { return model->rowCount(root) == 2; }, kWaitMs));
             for (int row = 0; row < model->rowCount(root); ++row)

@@ -10,10 +10,10 @@ int FixedWidth(const QString& text)
     if (text == QLatin1String("..."))
         return 9;
     int width = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i).isHighSurrogate())
+    for (const QChar c : text) {
+        if (c.isHighSurrogate())
             continue;
-        width += text.at(i).isLowSurrogate() ? 10 : 5;
+        width += c.isLowSurrogate() ? 10 : 5;
     }
     return width;
 }

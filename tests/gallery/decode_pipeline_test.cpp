@@ -64,6 +64,7 @@ private:
 std::vector<DecodePipeline::Job> Jobs(int count)
 {
     std::vector<DecodePipeline::Job> jobs;
+    jobs.reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i)
         jobs.push_back({QStringLiteral("job%1").arg(i), PictureRequest()});
     return jobs;

@@ -16,7 +16,7 @@
 
 namespace {
 
-const QByteArray NoFolder = "[Main]\r\nLast Path=/nonexistent-folder-of-tessellon\r\n";
+const QByteArray kNoFolder = "[Main]\r\nLast Path=/nonexistent-folder-of-tessellon\r\n";
 
 // Runs `probe` at every yield of whatever the window does meanwhile.
 class YieldProbe
@@ -54,7 +54,7 @@ class GalleryTest : public WindowFixture
 protected:
     QString MakeFolder(const QString& name)
     {
-        const QString path = TempPath(name);
+        QString path = TempPath(name);
         EXPECT_TRUE(QDir().mkpath(path));
         return path;
     }
@@ -69,7 +69,7 @@ protected:
 
     std::unique_ptr<frmMosaq> ShowEmptyWindow()
     {
-        WriteSettingsText(NoFolder);
+        WriteSettingsText(kNoFolder);
         return ShowWindow();
     }
 
@@ -167,8 +167,8 @@ TEST_F(GalleryTest, CaptionsKeepNamesThatFitAndCutOnePixelMore)
     auto nameOfWidth = [&](int width) {
         for (int a = 0; a < 40; ++a) {
             for (int i = 0; i < 40; ++i) {
-                const QString name = QString(a, QLatin1Char('a')) + QString(i, QLatin1Char('i')) +
-                                     QStringLiteral(".bmp");
+                QString name = QString(a, QLatin1Char('a')) + QString(i, QLatin1Char('i')) +
+                               QStringLiteral(".bmp");
                 if (metrics.horizontalAdvance(name) == width)
                     return name;
             }
@@ -276,7 +276,8 @@ TEST_F(GalleryTest, PathChangeShowsTheFolderBeforeTheBuild)
         panel = window->sbrMain->PanelText(2);
         count = window->lblCount->text();
     });
-    window->SetFolderPicker([&](QWidget*, const QString&, const QString&) { return folder; });
+    window->SetFolderPicker(
+        [&](QWidget*, const QString&, const QString&) { return QString(folder); });
     window->OpenFolder(false);
     EXPECT_EQ(panel, Native(folder) + QDir::separator());
     EXPECT_EQ(count, QStringLiteral("Images: 0"));

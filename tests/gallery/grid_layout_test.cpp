@@ -26,8 +26,8 @@ TEST(GridLayout, CanvasIsAsManyRowsHighAsItTakes)
 {
     struct Case
     {
-        int count;
-        int columns;
+        int count = 0;
+        int columns = 0;
         QSize canvas;
     };
     const Case cases[] = {
@@ -50,8 +50,8 @@ TEST(GridLayout, ScrollRangeFromCanvasAndViewport)
 {
     struct Case
     {
-        float canvas;
-        float viewport;
+        float canvas = 0;
+        float viewport = 0;
         ScrollRange range;
     };
     const Case cases[] = {

@@ -11,7 +11,7 @@
 
 namespace {
 
-const QString Pattern = QStringLiteral("*.bmp;*.dib;*.rle;*.gif;*.jpg;*.wmf;*.emf;*.ico;*.cur");
+const QString kPattern = QStringLiteral("*.bmp;*.dib;*.rle;*.gif;*.jpg;*.wmf;*.emf;*.ico;*.cur");
 
 void Touch(const QString& path)
 {
@@ -30,7 +30,7 @@ TEST(FileList, ListsOrdinaryMatchingFilesInNaturalOrder)
     QDir(folder.path()).mkdir(QStringLiteral("folder.jpg"));
 
     FileListBox list;
-    list.SetPattern(Pattern);
+    list.SetPattern(kPattern);
     QSignalSpy changed(&list, &FileListBox::PathChange);
     ASSERT_EQ(list.SetPath(folder.path()), FileListBox::PathError::None);
     EXPECT_EQ(changed.count(), 1);
@@ -48,7 +48,7 @@ TEST(FileList, FoldersThatCannotBeListedLeaveTheListAsItWas)
     QTemporaryDir folder;
     Touch(folder.filePath(QStringLiteral("a.jpg")));
     FileListBox list;
-    list.SetPattern(Pattern);
+    list.SetPattern(kPattern);
     ASSERT_EQ(list.SetPath(folder.path()), FileListBox::PathError::None);
     QSignalSpy changed(&list, &FileListBox::PathChange);
     EXPECT_EQ(list.SetPath(folder.filePath(QStringLiteral("gone"))),
@@ -64,7 +64,7 @@ TEST(FileList, FoldersThatCannotBeListedLeaveTheListAsItWas)
 TEST(FileList, RootsKeepTheirSeparator)
 {
     FileListBox list;
-    list.SetPattern(Pattern);
+    list.SetPattern(kPattern);
     ASSERT_EQ(list.SetPath(QDir::rootPath()), FileListBox::PathError::None);
     EXPECT_EQ(list.Path(), QDir::toNativeSeparators(QDir::rootPath()));
 }
@@ -75,7 +75,7 @@ TEST(FileList, AHundredThousandFilesList)
     for (int i = 1; i <= 100000; ++i)
         Touch(folder.filePath(QStringLiteral("img%1.jpg").arg(i)));
     FileListBox list;
-    list.SetPattern(Pattern);
+    list.SetPattern(kPattern);
     ASSERT_EQ(list.SetPath(folder.path()), FileListBox::PathError::None);
     ASSERT_EQ(list.ListCount(), 100000);
     EXPECT_EQ(list.List(0), QStringLiteral("img1.jpg"));

@@ -8,7 +8,7 @@ TEST(Placement, LeadingNumberReadsSignDigitsDecimalsAndExponent)
 {
     struct Case
     {
-        const char* piece;
+        const char* piece = nullptr;
         std::optional<double> value;
     };
     const Case cases[] = {
@@ -65,7 +65,7 @@ TEST(Placement, MaximizedReadsBooleansAndNumbers)
 {
     struct Case
     {
-        const char* text;
+        const char* text = nullptr;
         std::optional<bool> value;
     };
     const Case cases[] = {

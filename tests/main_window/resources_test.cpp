@@ -27,7 +27,7 @@ void PrintTo(const EmbeddedImage& image, std::ostream* os)
 }
 
 // Each toolbar key has a subdued normal and a coloured hover image; the window icon is larger.
-constexpr EmbeddedImage embeddedImages[] = {
+constexpr EmbeddedImage kEmbeddedImages[] = {
     {":/icons/browse.svg", 16},  {":/icons/browse-hover.svg", 16},
     {":/icons/edit.svg", 16},    {":/icons/edit-hover.svg", 16},
     {":/icons/exit.svg", 16},    {":/icons/exit-hover.svg", 16},
@@ -35,9 +35,9 @@ constexpr EmbeddedImage embeddedImages[] = {
     {":/tessellon.svg", 32},
 };
 
-constexpr const char* toolbarKeys[] = {"browse", "edit", "exit", "refresh"};
+constexpr const char* kToolbarKeys[] = {"browse", "edit", "exit", "refresh"};
 
-QImage render(const QString& path, int size)
+QImage Render(const QString& path, int size)
 {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
@@ -66,7 +66,7 @@ TEST_P(ResourcesImage, LoadsAsIcon)
     EXPECT_FALSE(icon.pixmap(GetParam().size).isNull());
 }
 
-std::string testName(const char* text)
+std::string TestName(const char* text)
 {
     std::string name(text);
     std::ranges::replace_if(
@@ -74,8 +74,8 @@ std::string testName(const char* text)
     return name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Embedded, ResourcesImage, ::testing::ValuesIn(embeddedImages),
-                         [](const auto& info) { return testName(info.param.path); });
+INSTANTIATE_TEST_SUITE_P(Embedded, ResourcesImage, ::testing::ValuesIn(kEmbeddedImages),
+                         [](const auto& info) { return TestName(info.param.path); });
 
 class ResourcesHover : public ::testing::TestWithParam<const char*>
 {};
@@ -83,12 +83,12 @@ class ResourcesHover : public ::testing::TestWithParam<const char*>
 TEST_P(ResourcesHover, DiffersFromNormalImage)
 {
     const QString key = QString::fromLatin1(GetParam());
-    const QImage normal = render(u":/icons/"_s + key + u".svg"_s, 16);
-    const QImage hover = render(u":/icons/"_s + key + u"-hover.svg"_s, 16);
+    const QImage normal = Render(u":/icons/"_s + key + u".svg"_s, 16);
+    const QImage hover = Render(u":/icons/"_s + key + u"-hover.svg"_s, 16);
     EXPECT_TRUE(normal != hover) << "the hover image of " << GetParam() << " looks the same";
 }
 
-INSTANTIATE_TEST_SUITE_P(Toolbar, ResourcesHover, ::testing::ValuesIn(toolbarKeys),
-                         [](const auto& info) { return testName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Toolbar, ResourcesHover, ::testing::ValuesIn(kToolbarKeys),
+                         [](const auto& info) { return TestName(info.param); });
 
 } // namespace

@@ -7,10 +7,10 @@ namespace {
 
 struct ControlSpec
 {
-    const char* name;
-    const char* container;
+    const char* name = nullptr;
+    const char* container = nullptr;
     QRect geometry;
-    bool visible;
+    bool visible = false;
 };
 
 QWidget* Control(frmMosaq& window, const char* name)
@@ -76,10 +76,10 @@ TEST_F(CompositionTest, BordersColoursAndStacking)
                                    window->picThumb, window->picCount})
         EXPECT_EQ(flat->frameWidth(), 0) << flat->objectName().toStdString();
 
-    EXPECT_EQ(window->picSlide->BackColor(), SystemColor::Window);
-    EXPECT_EQ(window->picFrame->BackColor(), SystemColor::ButtonFace);
-    EXPECT_EQ(window->picProgressSlide->BackColor(), SystemColor::Highlight);
-    EXPECT_EQ(window->picCount->ForeColor(), SystemColor::WindowText);
+    EXPECT_EQ(window->picSlide->BackColor(), SystemColor::kWindow);
+    EXPECT_EQ(window->picFrame->BackColor(), SystemColor::kButtonFace);
+    EXPECT_EQ(window->picProgressSlide->BackColor(), SystemColor::kHighlight);
+    EXPECT_EQ(window->picCount->ForeColor(), SystemColor::kWindowText);
     EXPECT_EQ(window->picSlide->ResolvedBackColor(), window->palette().color(QPalette::Base));
 
     const QObjectList& children = window->children();
@@ -223,9 +223,9 @@ TEST_F(LayoutTest, ScrollBarFollowsTheGrid)
 
     struct Case
     {
-        int cells;
-        int maximum;
-        bool enabled;
+        int cells = 0;
+        int maximum = 0;
+        bool enabled = false;
         QSize canvas;
     };
     const Case cases[] = {

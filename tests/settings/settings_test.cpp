@@ -361,16 +361,16 @@ class ScopedWriteFaults
 {
 public:
     explicit ScopedWriteFaults(const SettingsWriteFaults& faults)
-        : m_faults(faults)
+        : faults_(faults)
     {
-        SetSettingsWriteFaults(&m_faults);
+        SetSettingsWriteFaults(&faults_);
     }
     ~ScopedWriteFaults() { SetSettingsWriteFaults(nullptr); }
     ScopedWriteFaults(const ScopedWriteFaults&) = delete;
     ScopedWriteFaults& operator=(const ScopedWriteFaults&) = delete;
 
 private:
-    SettingsWriteFaults m_faults;
+    SettingsWriteFaults faults_;
 };
 
 TEST(SettingsStore, AFailedWriteLeavesTheOldFileAsItWas)

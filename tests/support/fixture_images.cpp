@@ -53,6 +53,7 @@ bool WriteIcon(const QString& path, const std::vector<IconEntry>& entries)
     AppendLe16(header, 1); // icon
     AppendLe16(header, static_cast<quint16>(entries.size()));
     std::vector<QByteArray> payloads;
+    payloads.reserve(entries.size());
     for (const IconEntry& entry : entries)
         payloads.push_back(PngOf(entry));
     quint32 offset = 6 + 16 * static_cast<quint32>(entries.size());
