@@ -416,24 +416,20 @@ void ApplyIconMask(QByteArrayView mask, const DibLayout& layout, QImage& image)
     }
 }
 
-bool IsOpaque(const QImage& image)
+// Whether every pixel of a 32-bit image has the alpha `alpha`.
+bool AllAlphaIs(const QImage& image, int alpha)
 {
     for (int y = 0; y < image.height(); ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        if (std::any_of(row, row + image.width(), [](QRgb p) { return qAlpha(p) != 255; }))
+        if (std::any_of(row, row + image.width(), [alpha](QRgb p) { return qAlpha(p) != alpha; }))
             return false;
     }
     return true;
 }
 
-bool AllAlphaZero(const QImage& image)
+bool IsOpaque(const QImage& image)
 {
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        if (std::any_of(row, row + image.width(), [](QRgb p) { return qAlpha(p) != 0; }))
-            return false;
-    }
-    return true;
+    return AllAlphaIs(image, 255);
 }
 
 void MakeOpaque(QImage& image)
@@ -503,7 +499,7 @@ QImage DecodeDib(QByteArrayView dib, const DibOptions& options, QString& error)
     }
 
     const bool alphaChannel = layout->alpha.mask != 0;
-    if (alphaChannel && AllAlphaZero(image))
+    if (alphaChannel && AllAlphaIs(image, 0))
         MakeOpaque(image); // a zero alpha channel is an unused one
     if (options.iconWithMask && IsOpaque(image)) {
         const qint64 maskStart = start + DibStride(layout->width, layout->bitCount) * layout->rows;

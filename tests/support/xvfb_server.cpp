@@ -44,22 +44,6 @@ int MoveHigh(int fd)
     return moved;
 }
 
-enum class DisplayRead { Read, Ended, TimedOut };
-
-DisplayRead ReadDisplayNumber(int fd, Clock::time_point deadline, std::string& number)
-{
-    switch (posix::ReadLineUntil(fd, deadline, 32, number)) {
-    case posix::LineRead::Read:
-        return DisplayRead::Read;
-    case posix::LineRead::TimedOut:
-        return DisplayRead::TimedOut;
-    case posix::LineRead::Ended:
-    case posix::LineRead::TooLong:
-        break;
-    }
-    return DisplayRead::Ended;
-}
-
 bool AcceptsConnections(const std::string& display)
 {
     xcb_connection_t* connection = xcb_connect(display.c_str(), nullptr);
@@ -171,11 +155,12 @@ bool XvfbServer::Start(const Options& options)
     }
 
     std::string number;
-    const DisplayRead result =
-        ReadDisplayNumber(readFd, Clock::now() + options.startTimeout, number);
+    // Xvfb writes the display number as one line once it is ready.
+    const posix::LineRead result =
+        posix::ReadLineUntil(readFd, Clock::now() + options.startTimeout, 32, number);
     close(readFd);
-    if (result != DisplayRead::Read || number.empty()) {
-        error_ = std::string(result == DisplayRead::TimedOut ? "Xvfb did not start in time"
+    if (result != posix::LineRead::Read || number.empty()) {
+        error_ = std::string(result == posix::LineRead::TimedOut ? "Xvfb did not start in time"
                                                              : "Xvfb ended before it was ready") +
                  "; its output:\n" + LogText();
         return false;
