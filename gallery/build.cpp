@@ -5,6 +5,8 @@
 #include "gallery/thumbnail_geometry.h"
 #include "main_window/frmMosaq.h"
 #include "pictures/picture.h"
+#include "pictures/thumbnail_cache.h"
+#include "pictures/thumbnail_source.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -91,9 +93,14 @@ void frmMosaq::LoadThumbnails()
     SetCountCaption(CountCaption(listed));
     PlaceProgressBar();
 
+    const pictures::ThumbnailSources sources{true, pictures::DefaultThumbnailCacheFolder(),
+                                             writeThumbnailCache_};
     DecodePipeline pipeline(DecodeJobs(*filHidden, folder, devicePixelRatioF(), LargeIconSize()),
                             QSize(kThumbnailSize, kThumbnailSize), devicePixelRatioF(),
-                            2 * QThread::idealThreadCount());
+                            2 * QThread::idealThreadCount(),
+                            [sources](const DecodePipeline::Job& job) {
+                                return LoadThumbnailPicture(job.path, job.request, sources);
+                            });
     const auto superseded = [this, generation] { return BuildSuperseded(generation); };
     const QFontMetrics canvasMetrics(picSlide->font());
     const TextWidthFunction textWidth = [&canvasMetrics](const QString& text) {

@@ -82,6 +82,8 @@ Q_SIGNALS:
 
 public:
     void SetFolderPicker(FolderPicker picker) { folderPicker_ = std::move(picker); }
+    // Whether gallery builds leave entries in the desktop's thumbnail cache (they do).
+    void SetThumbnailCacheWriting(bool on) { writeThumbnailCache_ = on; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -132,4 +134,5 @@ private:
     bool building_ = false;
     bool busyPointer_ = false;
     unsigned buildGeneration_ = 0;
+    bool writeThumbnailCache_ = true;
 };

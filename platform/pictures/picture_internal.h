@@ -4,6 +4,7 @@
 #include "pictures/picture.h"
 
 #include <QByteArrayView>
+#include <QFile>
 #include <QLoggingCategory>
 #include <QtEndian>
 
@@ -53,6 +54,13 @@ inline void PutLeU32(QByteArray& data, qsizetype at, std::uint32_t value)
 
 PictureLoad PictureFailure(const QString& error);
 PictureLoad PictureSuccess(QImage image, const QSize& size);
+
+// Gives a loaded picture the loader's pixel formats and, for a target, no more pixels than
+// the fit needs; see LoadPicture.
+PictureLoad Finish(PictureLoad load, const PictureRequest& request);
+
+// LoadPicture for a file that is already open, read from its current position.
+PictureLoad LoadOpenPicture(QFile& file, const PictureRequest& request);
 
 // Makes printf-style formatting and parsing of numbers on the calling thread use the C
 // locale while it lives: the metafile libraries write SVG numbers through printf.

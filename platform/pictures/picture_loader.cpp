@@ -159,6 +159,8 @@ PictureLoad Decode(const QByteArray& data, const PictureRequest& request)
     return PictureFailure(QStringLiteral("not a picture of a known format"));
 }
 
+} // namespace
+
 // Gives every picture the same two pixel formats and, for a target, no more pixels than
 // the fit needs.
 PictureLoad Finish(PictureLoad load, const PictureRequest& request)
@@ -181,8 +183,6 @@ PictureLoad Finish(PictureLoad load, const PictureRequest& request)
         return PictureFailure(QStringLiteral("not enough memory for the picture"));
     return load;
 }
-
-} // namespace
 
 bool FitsPictureBudget(const QSize& size)
 {
@@ -255,6 +255,12 @@ PictureLoad LoadPicture(const QString& path, const PictureRequest& request)
         qCDebug(lcPictures) << "cannot open" << path << file.errorString();
         return pictures::PictureFailure(file.errorString());
     }
+    return pictures::LoadOpenPicture(file, request);
+}
+
+PictureLoad pictures::LoadOpenPicture(QFile& file, const PictureRequest& request)
+{
+    const QString path = file.fileName();
     if (file.size() > pictures::kMaxFileBytes)
         return pictures::PictureFailure(QStringLiteral("file is too large"));
     QByteArray data;

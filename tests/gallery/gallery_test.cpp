@@ -1,13 +1,17 @@
 #include "gallery/caption.h"
 #include "main_window/progress_geometry.h"
 #include "support/fixture_images.h"
+#include "support/jpeg_fixtures.h"
 #include "support/window_fixture.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QLocale>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -447,4 +451,66 @@ TEST_F(OpenFolderTest, TheWholeCorpusBuildsWithoutACrash)
     EXPECT_LE(window->optThumb.Count(), window->filHidden->ListCount());
     EXPECT_FALSE(window->IsBuilding());
     EXPECT_TRUE(window->picSlide->isVisible());
+}
+
+// A photo's thumbnail comes from its embedded preview, from the shared cache or from the
+// photo itself; each is drawn the same, and the gallery counts, captions and skips alike.
+TEST_F(GalleryTest, ThumbnailsFromPreviewsAndTheCacheAreDrawnAsDecodedOnes)
+{
+    QTemporaryDir cache;
+    const QByteArray savedCache = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
+    const auto restore = qScopeGuard([&] { qputenv("XDG_CACHE_HOME", savedCache); });
+
+    const QString folder = MakeFolder(QStringLiteral("sources"));
+    JpegFixture photo;
+    photo.width = 800;
+    photo.height = 600;
+    photo.colour = [](int x, int) { return x < 400 ? qRgb(230, 30, 30) : qRgb(30, 30, 230); };
+    ASSERT_TRUE(WriteBytes(folder + QStringLiteral("/a photo.jpg"), WriteJpeg(photo)));
+    photo.exif = ExifBlock(1, SolidJpeg(160, 120, qRgb(20, 210, 20)));
+    ASSERT_TRUE(WriteBytes(folder + QStringLiteral("/b camera.jpg"), WriteJpeg(photo)));
+    ASSERT_TRUE(WriteBytes(folder + QStringLiteral("/c broken.jpg"), "\xFF\xD8\xFF garbage"));
+
+    const std::unique_ptr<frmMosaq> window = ShowEmptyWindow();
+    OpenInWindow(*window, folder);
+    ASSERT_EQ(Tags(*window),
+              (QStringList{QStringLiteral("a photo.jpg"), QStringLiteral("b camera.jpg")}));
+    const QImage decoded = window->optThumb(0)->GetPicture();
+    // The camera's preview, green, stands for the photo.
+    EXPECT_TRUE(CellColourAt(*window, 1, {32, 32}).green() > 150);
+    EXPECT_TRUE(CellColourAt(*window, 1, {32, 32}).red() < 80);
+
+    // The decode left an entry for the plain photo, none for the one with a preview.
+    const QString entries = cache.filePath(QStringLiteral("thumbnails/normal"));
+    ASSERT_EQ(QDir(entries).entryList(QDir::Files).size(), 1);
+
+    // Refresh reads the entry: the same cell, pixel for pixel but for rounding. The photo is
+    // now yellow, but its time is the same: the entry stands for it, as the cache's rules say.
+    const QString plain = folder + QStringLiteral("/a photo.jpg");
+    const QDateTime modified = QFileInfo(plain).lastModified();
+    photo.exif.clear();
+    photo.colour = [](int, int) { return qRgb(230, 230, 20); };
+    ASSERT_TRUE(WriteBytes(plain, WriteJpeg(photo)));
+    QFile file(plain);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite) &&
+                file.setFileTime(modified, QFileDevice::FileModificationTime));
+    file.close();
+    window->LoadThumbnails();
+    ASSERT_EQ(window->lblCount->text(), QStringLiteral("Images: 2"));
+    const QImage fromCache = window->optThumb(0)->GetPicture();
+    ASSERT_EQ(fromCache.size(), decoded.size());
+    int differing = 0;
+    for (int y = 0; y < decoded.height(); ++y) {
+        for (int x = 0; x < decoded.width(); ++x) {
+            const QRgb a = decoded.pixel(x, y);
+            const QRgb b = fromCache.pixel(x, y);
+            if (std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                    std::abs(qBlue(a) - qBlue(b)) >
+                24)
+                ++differing;
+        }
+    }
+    // The frame lies exactly where it did; only the seam between the halves may blur.
+    EXPECT_LE(differing, decoded.height());
 }

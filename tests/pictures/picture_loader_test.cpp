@@ -4,6 +4,7 @@
 #include "pictures/picture.h"
 #include "pictures/picture_format.h"
 #include "pictures/svg_raster.h"
+#include "support/jpeg_fixtures.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -15,8 +16,6 @@
 #include <QtEndian>
 
 #include <gtest/gtest.h>
-
-#include <jpeglib.h>
 
 #include <algorithm>
 #include <cctype>
@@ -60,81 +59,6 @@ bool Near(QRgb a, QRgb b, int tolerance)
 }
 
 // ---------------------------------------------------------------- JPEG fixtures
-
-struct JpegFixture
-{
-    int width = 16;
-    int height = 16;
-    bool progressive = false;
-    bool cmyk = false;
-    bool grey = false;
-    int orientation = 0;
-    std::function<QRgb(int, int)> colour = [](int, int) { return kRed; };
-};
-
-QByteArray ExifOrientation(int orientation)
-{
-    QByteArray exif("Exif\0\0II*\0\x08\0\0\0\x01\0", 16);
-    QByteArray entry(12, '\0');
-    qToLittleEndian<quint16>(0x0112, entry.data());
-    qToLittleEndian<quint16>(3, entry.data() + 2);
-    qToLittleEndian<quint32>(1, entry.data() + 4);
-    qToLittleEndian<quint16>(quint16(orientation), entry.data() + 8);
-    return exif + entry + QByteArray(4, '\0');
-}
-
-QByteArray WriteJpeg(const JpegFixture& fixture)
-{
-    jpeg_compress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = JDIMENSION(fixture.width);
-    info.image_height = JDIMENSION(fixture.height);
-    info.input_components = fixture.grey ? 1 : fixture.cmyk ? 4 : 3;
-    info.in_color_space = fixture.grey ? JCS_GRAYSCALE : fixture.cmyk ? JCS_CMYK : JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 95, TRUE);
-    if (fixture.progressive)
-        jpeg_simple_progression(&info);
-    jpeg_start_compress(&info, TRUE);
-    if (fixture.orientation) {
-        const QByteArray exif = ExifOrientation(fixture.orientation);
-        jpeg_write_marker(&info, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(exif.data()),
-                          unsigned(exif.size()));
-    }
-    std::vector<JSAMPLE> row(size_t(fixture.width) * size_t(info.input_components));
-    while (info.next_scanline < info.image_height) {
-        const int y = int(info.next_scanline);
-        for (int x = 0; x < fixture.width; ++x) {
-            const QRgb c = fixture.grey ? kWhite : fixture.colour(x, y);
-            JSAMPLE* p = row.data() + size_t(x) * size_t(info.input_components);
-            if (fixture.grey) {
-                p[0] = JSAMPLE((x / 64 + y / 64) % 2 ? 200 : 60);
-            } else if (fixture.cmyk) {
-                // Inverted CMYK, as Adobe writes it: 255 is no ink.
-                p[0] = JSAMPLE(qRed(c));
-                p[1] = JSAMPLE(qGreen(c));
-                p[2] = JSAMPLE(qBlue(c));
-                p[3] = 255;
-            } else {
-                p[0] = JSAMPLE(qRed(c));
-                p[1] = JSAMPLE(qGreen(c));
-                p[2] = JSAMPLE(qBlue(c));
-            }
-        }
-        JSAMPROW rows[] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    QByteArray data(reinterpret_cast<const char*>(buffer), qsizetype(size));
-    std::free(buffer);
-    return data;
-}
 
 QRgb LeftRedRightBlue(int x, int /*y*/, int width)
 {
@@ -350,7 +274,7 @@ TEST(JpegTest, ExifOrientationSixTurnsSizeAndPixels)
     JpegFixture fixture;
     fixture.width = 40;
     fixture.height = 20;
-    fixture.orientation = 6;
+    fixture.exif = ExifBlock(6);
     fixture.colour = [](int x, int y) { return LeftRedRightBlue(x, y, 40); };
     const QByteArray jpeg = WriteJpeg(fixture);
 

@@ -160,9 +160,10 @@ bool XvfbServer::Start(const Options& options)
         posix::ReadLineUntil(readFd, Clock::now() + options.startTimeout, 32, number);
     close(readFd);
     if (result != posix::LineRead::Read || number.empty()) {
-        error_ = std::string(result == posix::LineRead::TimedOut ? "Xvfb did not start in time"
-                                                             : "Xvfb ended before it was ready") +
-                 "; its output:\n" + LogText();
+        error_ =
+            std::string(result == posix::LineRead::TimedOut ? "Xvfb did not start in time"
+                                                            : "Xvfb ended before it was ready") +
+            "; its output:\n" + LogText();
         return false;
     }
     display_ = ":" + number;

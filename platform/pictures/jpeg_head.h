@@ -1,0 +1,48 @@
+#pragma once
+
+// What the leading segments of a JPEG file tell without decoding it: the frame's size, the
+// EXIF orientation and the small JPEG preview that cameras embed in the EXIF block. A
+// bounded reader of our own: every offset is checked against the bytes at hand.
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QSize>
+
+#include <optional>
+
+class QIODevice;
+
+namespace pictures {
+
+struct ExifFacts
+{
+    int orientation = 1; // 1 to 8 as EXIF numbers them; 1 when absent or unknown
+    // Where the preview lies in the TIFF data of the EXIF block; none without one.
+    qsizetype previewOffset = -1;
+    qsizetype previewLength = 0;
+};
+
+// Reads the TIFF data of an EXIF block (what follows "Exif\0\0" in APP1): the orientation
+// of the first image and the JPEG preview of the second. Nothing when the data are not
+// TIFF; damaged parts read as absent.
+std::optional<ExifFacts> ParseExif(QByteArrayView tiff);
+
+struct JpegHead
+{
+    QSize storedSize; // the frame as stored, before the orientation turns it
+    int orientation = 1;
+    QByteArray preview; // the embedded JPEG preview; empty without one
+
+    // The size the picture shows at once turned by its orientation.
+    QSize OrientedSize() const;
+};
+
+// Reads the segments of the JPEG at the start of `device` up to its frame header, skipping
+// over all but the EXIF block, so that only the file's leading part is read. Nothing when
+// the data are no JPEG or end before a frame header.
+std::optional<JpegHead> ReadJpegHead(QIODevice& device);
+
+// Whether EXIF `orientation` swaps width and height.
+bool OrientationTransposes(int orientation);
+
+} // namespace pictures

@@ -1,0 +1,302 @@
+#include "pictures/thumbnail_source.h"
+
+#include "pictures/bmp_decoder.h"
+#include "pictures/jpeg_head.h"
+#include "pictures/picture_format.h"
+#include "pictures/picture_internal.h"
+#include "pictures/thumbnail_cache.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QTransform>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+
+namespace pictures {
+namespace {
+
+// Enough of a file to tell its format and read a bitmap's or a GIF's size.
+constexpr qint64 kHeadBytes = 512;
+// Embedded previews are small; anything larger is no preview.
+constexpr int kMaxPreviewSide = 1024;
+// Letterbox bars are black, give or take what JPEG compression adds.
+constexpr int kBarLevel = 40;
+// How many lines the bars found may differ from the bars expected, all together.
+constexpr int kBarSlack = 4;
+
+// What the first bytes of a file tell about its picture.
+struct FileFacts
+{
+    PictureFormat format = PictureFormat::Unknown;
+    QSize size; // the full size, oriented; empty when not known without decoding
+    JpegHead jpeg;
+};
+
+FileFacts ReadFileFacts(QFile& file)
+{
+    FileFacts facts;
+    const QByteArray head = file.peek(kHeadBytes);
+    facts.format = DetectPictureFormat(head);
+    switch (facts.format) {
+    case PictureFormat::Jpeg:
+        if (std::optional<JpegHead> jpeg = ReadJpegHead(file)) {
+            facts.jpeg = std::move(*jpeg);
+            facts.size = facts.jpeg.OrientedSize();
+        }
+        break;
+    case PictureFormat::Bmp:
+        if (const std::optional<DibInfo> info = ReadDibInfo(QByteArrayView(head).sliced(14)))
+            facts.size = QSize(info->width, info->height);
+        break;
+    case PictureFormat::Gif:
+        // The logical screen, which every frame is drawn into.
+        if (head.size() >= 10)
+            facts.size = QSize(LeU16(head, 6), LeU16(head, 8));
+        break;
+    default:
+        break;
+    }
+    return facts;
+}
+
+const char* MimeType(PictureFormat format)
+{
+    switch (format) {
+    case PictureFormat::Jpeg:
+        return "image/jpeg";
+    case PictureFormat::Bmp:
+        return "image/bmp";
+    case PictureFormat::Gif:
+        return "image/gif";
+    default:
+        return "";
+    }
+}
+
+int LongestSide(QSize size)
+{
+    return std::max(size.width(), size.height());
+}
+
+bool IsDark(QRgb pixel)
+{
+    return std::max({qRed(pixel), qGreen(pixel), qBlue(pixel)}) <= kBarLevel;
+}
+
+bool RowIsDark(const QImage& image, int y)
+{
+    const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    return std::all_of(row, row + image.width(), IsDark);
+}
+
+bool ColumnIsDark(const QImage& image, int x)
+{
+    for (int y = 0; y < image.height(); ++y) {
+        if (!IsDark(image.pixel(x, y)))
+            return false;
+    }
+    return true;
+}
+
+// How many of the lines from the first on are dark, up to `limit`.
+int DarkLines(int first, int step, int limit, const std::function<bool(int)>& isDark)
+{
+    int count = 0;
+    while (count < limit && isDark(first + count * step))
+        ++count;
+    return count;
+}
+
+// Whether `content` shows a picture of `stored` size: its shorter side is within one pixel
+// of what the aspect gives it.
+bool AspectMatches(QSize content, QSize stored)
+{
+    if (content.isEmpty() || stored.isEmpty())
+        return false;
+    const qint64 across = qint64(content.width()) * stored.height();
+    const qint64 down = qint64(content.height()) * stored.width();
+    const qint64 onePixel = content.width() >= content.height() ? stored.width() : stored.height();
+    return std::abs(across - down) <= onePixel;
+}
+
+// Where a picture of `extent` lines lies between bars across `lines` lines, judged by how
+// many dark lines lead (`leading`) and trail (`trailing`). JPEG blurs a line or two into
+// the bars, and a dark picture adds lines to them: the bars found must come within
+// kBarSlack lines of the bars expected, and the picture is placed between them.
+std::optional<int> ContentStart(int lines, int extent, int leading, int trailing)
+{
+    const int bars = lines - extent;
+    if (extent <= 0 || bars < 2 || std::abs(leading + trailing - bars) > kBarSlack)
+        return std::nullopt;
+    return std::clamp((leading + bars - trailing) / 2, 0, bars);
+}
+
+// Whether JPEG data end with their end marker, as a preview cut short does not; the decoder
+// would fill the missing part with grey instead of failing.
+bool EndsWholly(QByteArrayView jpeg)
+{
+    while (!jpeg.isEmpty() && jpeg.back() == '\0')
+        jpeg.chop(1);
+    return jpeg.endsWith("\xFF\xD9");
+}
+
+// The picture of the embedded preview, when it shows the photo and has the pixels the
+// thumbnail draws.
+std::optional<Picture> PictureOfPreview(const JpegHead& jpeg, QSize drawn)
+{
+    if (jpeg.preview.isEmpty() || jpeg.storedSize.isEmpty() || !EndsWholly(jpeg.preview))
+        return std::nullopt;
+    QByteArray bytes = jpeg.preview;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "jpeg");
+    reader.setAutoTransform(false); // the photo's orientation turns it, not its own
+    const QSize size = reader.size();
+    if (size.isEmpty() || LongestSide(size) > kMaxPreviewSide ||
+        LongestSide(size) < LongestSide(drawn))
+        return std::nullopt;
+    QImage preview = reader.read();
+    if (preview.isNull())
+        return std::nullopt;
+    preview.convertTo(QImage::Format_RGB32);
+    const std::optional<QRect> content = PreviewContent(preview, jpeg.storedSize);
+    if (!content || LongestSide(content->size()) < LongestSide(drawn))
+        return std::nullopt;
+    return Picture{Oriented(preview.copy(*content), jpeg.orientation), jpeg.OrientedSize()};
+}
+
+// The smallest flavour of the cache whose entries have the drawn pixels.
+const CacheFlavor* FlavorFor(QSize drawn)
+{
+    for (const CacheFlavor& flavor : kCacheFlavors) {
+        if (flavor.size >= LongestSide(drawn))
+            return &flavor;
+    }
+    return nullptr;
+}
+
+QSize DrawnSize(QSize size, const PictureRequest& request)
+{
+    return FittedPictureSize(size, request);
+}
+
+PictureLoad Finished(Picture picture, const PictureRequest& request)
+{
+    return Finish(PictureSuccess(std::move(picture.image), picture.size), request);
+}
+
+// Decodes the file, for an entry of `flavor` as well when one is given; the entry is
+// written before the picture is handed on.
+PictureLoad DecodeAndStore(QFile& file, const PictureRequest& request, const FileFacts& facts,
+                           const ThumbnailCache* cache, const CacheKey& key)
+{
+    const CacheFlavor* flavor = FlavorFor(DrawnSize(facts.size, request));
+    if (!cache || !flavor || LongestSide(facts.size) <= flavor->size)
+        return LoadOpenPicture(file, request);
+    PictureRequest forEntry = request;
+    forEntry.drawnSize = nullptr;
+    forEntry.target = QSize(flavor->size, flavor->size);
+    PictureLoad load = LoadOpenPicture(file, forEntry);
+    if (!load || LongestSide(load.picture->image.size()) != flavor->size)
+        return load;
+    cache->Store(*flavor, load.picture->image, key,
+                 {file.size(), QString::fromLatin1(MimeType(facts.format)), load.picture->size});
+    return Finish(std::move(load), request);
+}
+
+bool IsCacheable(const FileFacts& facts)
+{
+    return (facts.format == PictureFormat::Jpeg || facts.format == PictureFormat::Bmp ||
+            facts.format == PictureFormat::Gif) &&
+           qint64(facts.size.width()) * facts.size.height() >= kSmallestCachedPixels;
+}
+
+} // namespace
+
+std::optional<QRect> PreviewContent(const QImage& preview, QSize stored)
+{
+    if (AspectMatches(preview.size(), stored))
+        return preview.rect();
+    if (preview.isNull() || stored.isEmpty())
+        return std::nullopt;
+    const QImage pixels = preview.convertToFormat(QImage::Format_RGB32);
+    const int width = pixels.width();
+    const int height = pixels.height();
+    if (qint64(stored.width()) * height > qint64(stored.height()) * width) {
+        // Wider than the preview: bars above and below.
+        const int extent =
+            int((qint64(width) * stored.height() + stored.width() / 2) / stored.width());
+        const auto isDark = [&](int y) { return RowIsDark(pixels, y); };
+        const int limit = std::min(height, height - extent + kBarSlack);
+        const std::optional<int> top = ContentStart(height, extent, DarkLines(0, 1, limit, isDark),
+                                                    DarkLines(height - 1, -1, limit, isDark));
+        return top ? std::optional<QRect>(QRect(0, *top, width, extent)) : std::nullopt;
+    }
+    // Narrower: bars left and right.
+    const int extent =
+        int((qint64(height) * stored.width() + stored.height() / 2) / stored.height());
+    const auto isDark = [&](int x) { return ColumnIsDark(pixels, x); };
+    const int limit = std::min(width, width - extent + kBarSlack);
+    const std::optional<int> left = ContentStart(width, extent, DarkLines(0, 1, limit, isDark),
+                                                 DarkLines(width - 1, -1, limit, isDark));
+    return left ? std::optional<QRect>(QRect(*left, 0, extent, height)) : std::nullopt;
+}
+
+QImage Oriented(const QImage& image, int orientation)
+{
+    // As Qt turns a decoded photo: mirror first, then a quarter turn clockwise.
+    switch (orientation) {
+    case 2:
+        return image.mirrored(true, false);
+    case 3:
+        return image.mirrored(true, true);
+    case 4:
+        return image.mirrored(false, true);
+    case 5:
+        return image.mirrored(false, true).transformed(QTransform().rotate(90));
+    case 6:
+        return image.transformed(QTransform().rotate(90));
+    case 7:
+        return image.mirrored(true, false).transformed(QTransform().rotate(90));
+    case 8:
+        return image.transformed(QTransform().rotate(270));
+    default:
+        return image;
+    }
+}
+
+PictureLoad LoadThumbnailPicture(const QString& path, const PictureRequest& request,
+                                 const ThumbnailSources& sources)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return PictureFailure(file.errorString());
+    const FileFacts facts = ReadFileFacts(file);
+    if (!file.seek(0))
+        return PictureFailure(file.errorString());
+    if (facts.size.isEmpty())
+        return LoadOpenPicture(file, request);
+    const QSize drawn = DrawnSize(facts.size, request);
+
+    if (sources.embeddedPreviews && facts.format == PictureFormat::Jpeg) {
+        if (std::optional<Picture> preview = PictureOfPreview(facts.jpeg, drawn))
+            return Finished(std::move(*preview), request);
+    }
+
+    const std::optional<ThumbnailCache> cache =
+        sources.cacheFolder.isEmpty() ? std::nullopt
+                                      : std::optional<ThumbnailCache>(sources.cacheFolder);
+    if (!cache || !IsCacheable(facts) || cache->Holds(path))
+        return LoadOpenPicture(file, request);
+    const CacheKey key{FileUri(QFileInfo(path).absoluteFilePath()),
+                       file.fileTime(QFileDevice::FileModificationTime).toSecsSinceEpoch()};
+    if (std::optional<QImage> entry = cache->Find(key, LongestSide(drawn)))
+        return Finished({std::move(*entry), facts.size}, request);
+    return DecodeAndStore(file, request, facts, sources.writeCache ? &*cache : nullptr, key);
+}
+
+} // namespace pictures

@@ -1,0 +1,46 @@
+#pragma once
+
+// The picture of a thumbnail, taken where it costs least: a camera's embedded preview,
+// the desktop's shared thumbnail cache, and only then a decode of the file, which leaves a
+// cache entry behind for the next time.
+
+#include "pictures/picture.h"
+
+#include <QImage>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+#include <optional>
+
+namespace pictures {
+
+struct ThumbnailSources
+{
+    bool embeddedPreviews = true;
+    // The shared cache's folder; empty: no cache.
+    QString cacheFolder;
+    // Whether a decode writes the cache entry it did not find.
+    bool writeCache = true;
+};
+
+// Pictures with fewer pixels than this decode about as fast as an entry of the cache is
+// read: they are neither looked up nor stored.
+inline constexpr qint64 kSmallestCachedPixels = qint64(512) * 384;
+
+// Loads the picture at `path` for a thumbnail drawn as `request` says, from the first
+// source that serves: the preview, the cache, the file itself. The picture is what
+// LoadPicture would deliver: the full size of the file's picture, and pixels for the
+// drawn size. A file that cannot be read fails, whatever the cache holds for it.
+PictureLoad LoadThumbnailPicture(const QString& path, const PictureRequest& request,
+                                 const ThumbnailSources& sources);
+
+// The part of an embedded preview that shows a picture stored at `stored`: the whole
+// preview when its aspect matches within one pixel, else what is left once dark bars
+// along its edges are taken off, if that matches. Nothing when neither does.
+std::optional<QRect> PreviewContent(const QImage& preview, QSize stored);
+
+// `image` turned as EXIF `orientation` (1 to 8) says.
+QImage Oriented(const QImage& image, int orientation);
+
+} // namespace pictures

@@ -1,0 +1,244 @@
+#include "pictures/thumbnail_cache.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace pictures;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QImage Solid(QSize size, QRgb colour)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+// An entry as another program writes it: Qt's PNG writer, the two keys that matter and
+// none of ours.
+QByteArray ForeignEntry(const QImage& image, const QString& uri, const char* modified)
+{
+    QImage entry = image;
+    entry.setText(QStringLiteral("Thumb::URI"), uri);
+    entry.setText(QStringLiteral("Thumb::MTime"), QLatin1String(modified));
+    entry.setText(QStringLiteral("Software"), QStringLiteral("GNOME::ThumbnailFactory"));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter(&buffer, "png").write(entry);
+    return bytes;
+}
+
+mode_t ModeOf(const QString& path)
+{
+    struct stat info
+    {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+const CacheKey kKey{QStringLiteral("file:///pictures/photo.jpg"), 1700000000};
+
+} // namespace
+
+// Checked against GLib's g_filename_to_uri, byte for byte.
+TEST(ThumbnailCacheTest, UrisAreEscapedAsGlibEscapesThem)
+{
+    struct Case
+    {
+        const char* path;
+        const char* uri;
+    };
+    const Case cases[] = {
+        {"/home/jens/photos/me.png", "file:///home/jens/photos/me.png"},
+        {"/tmp/a b/c#d?e%f.jpg", "file:///tmp/a%20b/c%23d%3Fe%25f.jpg"},
+        {"/x/~!$&'()*+,=:@-_.", "file:///x/~!$&'()*+,=:@-_."},
+        {"/x/[1];{2}|^`\"<>\\", "file:///x/%5B1%5D%3B%7B2%7D%7C%5E%60%22%3C%3E%5C"},
+        {"/tmp/\xC3\xBCn\xC3\xAF/\xE6\x97\xA5\xE6\x9C\xAC.jpg",
+         "file:///tmp/%C3%BCn%C3%AF/%E6%97%A5%E6%9C%AC.jpg"},
+        {"/tab\there/new\nline", "file:///tab%09here/new%0Aline"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FileUri(QString::fromUtf8(c.path)), QLatin1String(c.uri)) << c.path;
+}
+
+TEST(ThumbnailCacheTest, EntryNamesAreTheMd5OfTheUri)
+{
+    // The standard's own example.
+    EXPECT_EQ(CacheEntryName(QStringLiteral("file:///home/jens/photos/me.png")),
+              QStringLiteral("c6ee772d9e49320e97ec29a7eb5b1697.png"));
+}
+
+TEST(ThumbnailCacheTest, FolderFollowsXdgCacheHome)
+{
+    const QByteArray saved = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", "/somewhere/cache");
+    EXPECT_EQ(DefaultThumbnailCacheFolder(), QStringLiteral("/somewhere/cache/thumbnails"));
+    for (const char* unusable : {"", "relative/cache"}) {
+        qputenv("XDG_CACHE_HOME", unusable);
+        EXPECT_EQ(DefaultThumbnailCacheFolder(), QDir::homePath() + u"/.cache/thumbnails"_s)
+            << unusable;
+    }
+    qputenv("XDG_CACHE_HOME", saved);
+}
+
+TEST(ThumbnailCacheTest, OnlyAnEntryForTheSamePictureAndTimeIsRead)
+{
+    const QImage image = Solid({128, 96}, qRgb(10, 200, 30));
+    const QByteArray good = EncodeCacheEntry(image, kKey, {1234, u"image/jpeg"_s, {4000, 3000}});
+    QByteArray brokenChecksum = good;
+    brokenChecksum[40] = char(brokenChecksum[40] ^ 0x55);
+    struct Case
+    {
+        const char* name;
+        QByteArray png;
+        bool valid;
+    };
+    const Case cases[] = {
+        {"ours", good, true},
+        {"another program's", ForeignEntry(image, kKey.uri, "1700000000"), true},
+        {"stale", ForeignEntry(image, kKey.uri, "1699999999"), false},
+        {"time that is no number", ForeignEntry(image, kKey.uri, "yesterday"), false},
+        {"another picture's", ForeignEntry(image, u"file:///pictures/other.jpg"_s, "1700000000"),
+         false},
+        {"without keys", ForeignEntry(image, QString(), ""), false},
+        {"cut short", good.first(good.size() / 2), false},
+        {"damaged", brokenChecksum, false},
+        {"not a PNG", QByteArray("GIF89a and so on"), false},
+        {"too large for an entry", ForeignEntry(Solid({1025, 8}, 0), kKey.uri, "1700000000"),
+         false},
+    };
+    for (const Case& c : cases) {
+        const std::optional<QImage> read = ReadCacheEntry(c.png, kKey);
+        EXPECT_EQ(read.has_value(), c.valid) << c.name;
+        if (read) {
+            EXPECT_EQ(read->size(), image.size()) << c.name;
+            EXPECT_EQ(read->format(), QImage::Format_RGB32) << c.name;
+            EXPECT_EQ(read->pixel(5, 5), image.pixel(5, 5)) << c.name;
+        }
+    }
+}
+
+TEST(ThumbnailCacheTest, EntriesRecordWhatTheStandardAsks)
+{
+    const QByteArray png =
+        EncodeCacheEntry(Solid({128, 85}, 0), kKey, {987654, u"image/jpeg"_s, {4000, 2667}});
+    QImage entry;
+    ASSERT_TRUE(entry.loadFromData(png, "png"));
+    EXPECT_EQ(entry.text(u"Thumb::URI"_s), kKey.uri);
+    EXPECT_EQ(entry.text(u"Thumb::MTime"_s), QStringLiteral("1700000000"));
+    EXPECT_EQ(entry.text(u"Thumb::Size"_s), QStringLiteral("987654"));
+    EXPECT_EQ(entry.text(u"Thumb::Mime"_s), QStringLiteral("image/jpeg"));
+    EXPECT_EQ(entry.text(u"Thumb::Image::Width"_s), QStringLiteral("4000"));
+    EXPECT_EQ(entry.text(u"Thumb::Image::Height"_s), QStringLiteral("2667"));
+}
+
+TEST(ThumbnailCacheTest, StoresAtomicallyWithPrivateModes)
+{
+    QTemporaryDir temp;
+    const QString folder = temp.filePath(QStringLiteral("cache/thumbnails"));
+    const ThumbnailCache cache(folder);
+    ASSERT_TRUE(cache.Store(kCacheFlavors[0], Solid({128, 96}, qRgb(1, 2, 3)), kKey, {}));
+
+    const QString entry = folder + u"/normal/"_s + CacheEntryName(kKey.uri);
+    EXPECT_EQ(ModeOf(entry), 0600u);
+    EXPECT_EQ(ModeOf(folder + u"/normal"_s), 0700u);
+    EXPECT_EQ(ModeOf(folder), 0700u);
+    // Nothing but the entry: the temporary became it.
+    EXPECT_EQ(QDir(folder + u"/normal"_s).entryList(QDir::Files | QDir::Hidden),
+              QStringList{CacheEntryName(kKey.uri)});
+
+    // A second store replaces the entry whole.
+    ASSERT_TRUE(cache.Store(kCacheFlavors[0], Solid({128, 96}, qRgb(200, 2, 3)), kKey, {}));
+    const std::optional<QImage> found = cache.Find(kKey, 62);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->pixel(0, 0), qRgb(200, 2, 3));
+}
+
+TEST(ThumbnailCacheTest, FindsTheSmallestEntryThatCoversTheDrawnPixels)
+{
+    QTemporaryDir temp;
+    const ThumbnailCache cache(temp.path());
+    ASSERT_TRUE(cache.Store(kCacheFlavors[0], Solid({128, 96}, qRgb(255, 0, 0)), kKey, {}));
+    ASSERT_TRUE(cache.Store(kCacheFlavors[1], Solid({256, 192}, qRgb(0, 255, 0)), kKey, {}));
+
+    EXPECT_EQ(cache.Find(kKey, 62)->width(), 128);
+    EXPECT_EQ(cache.Find(kKey, 124)->width(), 128);
+    EXPECT_EQ(cache.Find(kKey, 186)->width(), 256); // a pixel ratio of 3 needs the large one
+    EXPECT_FALSE(cache.Find(kKey, 600));
+
+    // A stale normal entry gives way to a valid large one.
+    ASSERT_TRUE(WriteFile(temp.filePath(u"normal/"_s + CacheEntryName(kKey.uri)),
+                          ForeignEntry(Solid({128, 96}, 0), kKey.uri, "1")));
+    EXPECT_EQ(cache.Find(kKey, 62)->width(), 256);
+}
+
+// Root writes into folders without write permission; an immutable folder refuses it too.
+TEST(ThumbnailCacheTest, AReadOnlyCacheChangesNothing)
+{
+    QTemporaryDir temp;
+    const QString folder = temp.filePath(u"thumbnails"_s);
+    const QString normal = folder + u"/normal"_s;
+    ASSERT_TRUE(QDir().mkpath(normal));
+    const bool root = ::geteuid() == 0;
+    const auto chattr = [&](const char* flag) {
+        return QProcess::execute(u"chattr"_s, {QLatin1String(flag), normal}) == 0;
+    };
+    if (root && !chattr("+i"))
+        GTEST_SKIP() << "root cannot make a folder read-only here (chattr +i)";
+    if (!root) {
+        ASSERT_TRUE(QFile::setPermissions(normal, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    }
+    const auto restore = qScopeGuard([&] {
+        if (root)
+            chattr("-i");
+        QFile::setPermissions(normal, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ExeOwner);
+    });
+
+    const ThumbnailCache cache(folder);
+    EXPECT_FALSE(cache.Store(kCacheFlavors[0], Solid({128, 96}, 0), kKey, {}));
+    EXPECT_TRUE(
+        QDir(normal).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
+}
+
+TEST(ThumbnailCacheTest, ACacheThatCannotBeMadeChangesNothing)
+{
+    QTemporaryDir temp;
+    // A file where the cache's folder would be: no user, root included, can make it.
+    ASSERT_TRUE(WriteFile(temp.filePath(u"thumbnails"_s), "not a folder"));
+    const ThumbnailCache cache(temp.filePath(u"thumbnails"_s));
+    EXPECT_FALSE(cache.Store(kCacheFlavors[0], Solid({128, 96}, 0), kKey, {}));
+    EXPECT_EQ(QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{u"thumbnails"_s});
+}
+
+TEST(ThumbnailCacheTest, KnowsItsOwnFiles)
+{
+    QTemporaryDir temp;
+    ASSERT_TRUE(QDir().mkpath(temp.filePath(u"thumbnails/normal"_s)));
+    ASSERT_TRUE(QFile::link(temp.filePath(u"thumbnails"_s), temp.filePath(u"link"_s)));
+    const ThumbnailCache cache(temp.filePath(u"thumbnails"_s));
+    EXPECT_TRUE(cache.Holds(temp.filePath(u"thumbnails/normal/x.png"_s)));
+    EXPECT_TRUE(cache.Holds(temp.filePath(u"link/normal"_s)));
+    EXPECT_FALSE(cache.Holds(temp.filePath(u"thumbnails-and-more/x.png"_s)));
+    EXPECT_FALSE(cache.Holds(temp.filePath(u"photo.jpg"_s)));
+}
