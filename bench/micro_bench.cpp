@@ -1,13 +1,21 @@
 // The window's own per-picture work, in isolation: what each thumbnail costs the thread
-// that must stay responsive.
+// that must stay responsive. Then what each source of a thumbnail's picture costs a
+// worker: a decode by format and size, an entry of the shared cache, a camera's preview.
 
 #include "gallery/caption.h"
 #include "gallery/decode_pipeline.h"
 #include "main_window/controls/file_list_box.h"
 #include "main_window/frmMosaq.h"
+#include "pictures/thumbnail_cache.h"
+#include "pictures/thumbnail_source.h"
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QImageWriter>
+#include <QPainter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -68,6 +76,137 @@ void LayOutCells(benchmark::State& state)
         window.Form_Resize();
 }
 BENCHMARK(LayOutCells)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// --- Sources of a thumbnail's picture -------------------------------------------------
+
+QTemporaryDir& Scratch()
+{
+    static QTemporaryDir folder;
+    return folder;
+}
+
+QString CacheFolder()
+{
+    return Scratch().filePath(QStringLiteral("thumbnails"));
+}
+
+// A picture of `side` x 3/4 `side` with a photograph's gradients and edges, in `format`.
+QString PictureFile(const char* format, int side)
+{
+    const QString path =
+        Scratch().filePath(QStringLiteral("picture%1.%2").arg(side).arg(QLatin1String(format)));
+    if (QFile::exists(path))
+        return path;
+    QImage image(side, side * 3 / 4, QImage::Format_RGB32);
+    QPainter painter(&image);
+    QLinearGradient gradient(0, 0, image.width(), image.height());
+    gradient.setColorAt(0, Qt::darkCyan);
+    gradient.setColorAt(1, Qt::yellow);
+    painter.fillRect(image.rect(), gradient);
+    painter.setPen(QPen(Qt::darkRed, 3));
+    for (int i = 0; i < 40; ++i)
+        painter.drawEllipse(i * side / 50, i * side / 70, side / 5, side / 6);
+    painter.end();
+    if (QByteArrayView(format) == "gif") {
+        // Qt reads GIF but does not write it.
+        const QString png = path + QStringLiteral(".png");
+        image.save(png);
+        QProcess::execute(QStringLiteral("convert"), {png, path});
+        return path;
+    }
+    QImageWriter writer(path, format);
+    writer.setQuality(88);
+    writer.write(image);
+    return path;
+}
+
+PictureRequest ThumbnailRequest()
+{
+    PictureRequest request;
+    request.target = QSize(62, 62);
+    request.drawnSize = [](QSize full) { return FitPictureSize(full, QSize(62, 62)); };
+    return request;
+}
+
+// A plain decode for a thumbnail, as the gallery does without the cache: the cost a cache
+// entry must beat to be worth reading.
+void DecodeForThumbnail(benchmark::State& state, const char* format)
+{
+    const QString path = PictureFile(format, int(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(LoadPicture(path, ThumbnailRequest()));
+}
+BENCHMARK_CAPTURE(DecodeForThumbnail, jpeg, "jpg")
+    ->Arg(256)
+    ->Arg(384)
+    ->Arg(512)
+    ->Arg(768)
+    ->Arg(1024)
+    ->Arg(4000)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(DecodeForThumbnail, bmp, "bmp")
+    ->Arg(256)
+    ->Arg(384)
+    ->Arg(512)
+    ->Arg(768)
+    ->Arg(1024)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(DecodeForThumbnail, gif, "gif")
+    ->Arg(256)
+    ->Arg(384)
+    ->Arg(512)
+    ->Arg(768)
+    ->Arg(1024)
+    ->Unit(benchmark::kMicrosecond);
+
+// The whole way through the cache for a picture that has a normal entry: open the file,
+// read its head, read and check the entry.
+void ReadFromCache(benchmark::State& state)
+{
+    const QString path = PictureFile("jpg", 1024);
+    const pictures::ThumbnailSources sources{false, CacheFolder(), true};
+    pictures::LoadThumbnailPicture(path, ThumbnailRequest(), sources); // leaves the entry
+    for (auto _ : state)
+        benchmark::DoNotOptimize(pictures::LoadThumbnailPicture(path, ThumbnailRequest(), sources));
+}
+BENCHMARK(ReadFromCache)->Unit(benchmark::kMicrosecond);
+
+// A photograph's decode with and without writing its cache entry.
+void DecodeLargePhoto(benchmark::State& state)
+{
+    const QString path = PictureFile("jpg", 4000);
+    const pictures::ThumbnailSources sources{false, CacheFolder(), state.range(0) != 0};
+    for (auto _ : state) {
+        state.PauseTiming();
+        QDir(CacheFolder()).removeRecursively();
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(pictures::LoadThumbnailPicture(path, ThumbnailRequest(), sources));
+    }
+}
+BENCHMARK(DecodeLargePhoto)->ArgName("write")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// A photograph with a 160 x 120 preview, as cameras write it.
+void ReadCameraPreview(benchmark::State& state)
+{
+    const QString photo = PictureFile("jpg", 4000);
+    const QString camera = Scratch().filePath(QStringLiteral("camera.jpg"));
+    const QString preview = Scratch().filePath(QStringLiteral("preview.jpg"));
+    const QString exiftool = QStandardPaths::findExecutable(QStringLiteral("exiftool"));
+    if (exiftool.isEmpty()) {
+        state.SkipWithError("exiftool is not installed");
+        return;
+    }
+    QImage(photo).scaled(160, 120, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).save(preview);
+    QFile::remove(camera);
+    QFile::copy(photo, camera);
+    QProcess::execute(exiftool, {QStringLiteral("-q"), QStringLiteral("-overwrite_original"),
+                                 QStringLiteral("-ThumbnailImage<=") + preview, camera});
+    const pictures::ThumbnailSources sources{true, QString(), false};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            pictures::LoadThumbnailPicture(camera, ThumbnailRequest(), sources));
+}
+BENCHMARK(ReadCameraPreview)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

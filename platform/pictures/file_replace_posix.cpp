@@ -1,0 +1,14 @@
+#include "pictures/file_replace.h"
+
+#include <QFile>
+
+#include <cstdio>
+
+namespace pictures {
+
+bool ReplaceFile(const QString& from, const QString& to)
+{
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
+} // namespace pictures

@@ -1,0 +1,16 @@
+#include "pictures/file_replace.h"
+
+#include <QDir>
+
+#include <windows.h>
+
+namespace pictures {
+
+bool ReplaceFile(const QString& from, const QString& to)
+{
+    return MoveFileExW(reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(from).utf16()),
+                       reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(to).utf16()),
+                       MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+} // namespace pictures
