@@ -7,6 +7,7 @@
 #include <QImageWriter>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QtConcurrent>
@@ -15,7 +16,7 @@
 
 namespace {
 
-constexpr int DistinctPhotos = 200;
+constexpr int kDistinctPhotos = 200;
 
 // A picture with a photograph's mix of smooth areas, edges and fine texture, so that it
 // decodes about as costly as one.
@@ -78,6 +79,20 @@ QString PreparedFolder(const QString& name, int count,
     return folder;
 }
 
+QString PhotoName(int i)
+{
+    return QStringLiteral("/photo%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
+}
+
+// A folder of `count` links to the files of `distinct`, taken in turn.
+QString LinkedFolder(const QString& name, const QString& distinct, int count)
+{
+    return PreparedFolder(name, count, [&](const QString& folder, int i) {
+        QFile::link(distinct + PhotoName(i % kDistinctPhotos),
+                    folder + QStringLiteral("/photo%1.jpg").arg(i, 5, 10, QLatin1Char('0')));
+    });
+}
+
 } // namespace
 
 QString BenchCacheDirectory()
@@ -91,20 +106,53 @@ QString BenchCacheDirectory()
 QString PhotoFolder(int count)
 {
     const QString distinct =
-        PreparedFolder(QStringLiteral("photos"), DistinctPhotos, [](const QString& folder, int i) {
-            SaveJpeg(Photo(i, QSize(4000, 3000)),
-                     folder + QStringLiteral("/photo%1.jpg").arg(i, 4, 10, QLatin1Char('0')));
+        PreparedFolder(QStringLiteral("photos"), kDistinctPhotos, [](const QString& folder, int i) {
+            SaveJpeg(Photo(i, QSize(4000, 3000)), folder + PhotoName(i));
         });
-    if (count <= DistinctPhotos)
+    if (count == kDistinctPhotos)
         return distinct;
-    return PreparedFolder(
-        QStringLiteral("photos%1").arg(count), count, [&](const QString& folder, int i) {
-            const QString source =
-                distinct +
-                QStringLiteral("/photo%1.jpg").arg(i % DistinctPhotos, 4, 10, QLatin1Char('0'));
-            QFile::link(source,
-                        folder + QStringLiteral("/photo%1.jpg").arg(i, 5, 10, QLatin1Char('0')));
+    return LinkedFolder(QStringLiteral("photos%1").arg(count), distinct, count);
+}
+
+QString CameraFolder(int count)
+{
+    const QString photos = PhotoFolder(kDistinctPhotos);
+    const QString distinct = BenchCacheDirectory() + QStringLiteral("/camera");
+    if (!QFile::exists(distinct + QStringLiteral("/.complete"))) {
+        const QString exiftool = QStandardPaths::findExecutable(QStringLiteral("exiftool"));
+        if (exiftool.isEmpty()) {
+            std::fprintf(stderr, "exiftool is not installed (libimage-exiftool-perl)\n");
+            return {};
+        }
+        std::fprintf(stderr, "generating %s (%d files, once)...\n", qPrintable(distinct),
+                     kDistinctPhotos);
+        const QString previews = BenchCacheDirectory() + QStringLiteral("/camera-previews");
+        QDir(distinct).removeRecursively();
+        QDir(previews).removeRecursively();
+        QDir().mkpath(distinct);
+        QDir().mkpath(previews);
+        QList<int> indexes;
+        for (int i = 0; i < kDistinctPhotos; ++i)
+            indexes.append(i);
+        QtConcurrent::blockingMap(indexes, [&](int i) {
+            QFile::copy(photos + PhotoName(i), distinct + PhotoName(i));
+            SaveJpeg(QImage(photos + PhotoName(i))
+                         .scaled(160, 120, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
+                     previews + PhotoName(i));
         });
+        // As cameras write them: a 160 x 120 JPEG preview in the EXIF block.
+        if (QProcess::execute(
+                exiftool,
+                {QStringLiteral("-q"), QStringLiteral("-overwrite_original"),
+                 QStringLiteral("-ThumbnailImage<=") + previews + QStringLiteral("/%f.jpg"),
+                 distinct}) != 0)
+            return {};
+        QDir(previews).removeRecursively();
+        QFile(distinct + QStringLiteral("/.complete")).open(QIODevice::WriteOnly);
+    }
+    if (count == kDistinctPhotos)
+        return distinct;
+    return LinkedFolder(QStringLiteral("camera%1").arg(count), distinct, count);
 }
 
 QString SmallFolder(int count)

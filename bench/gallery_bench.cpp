@@ -3,7 +3,15 @@
 // process of its own, so that peak memory is the run's own; figures are medians.
 //
 //   gallery_bench [--runs N]        every scenario, N runs each (default 5)
+//   gallery_bench --sources [--runs N]
+//                                   the thumbnail sources' scenarios only
 //   gallery_bench --build FOLDER    one build in this process (used by the scenarios)
+//   gallery_bench --open FOLDER --since MS [--no-cache-writing]
+//                                   one start that opens FOLDER, timed from MS on the
+//                                   monotonic clock (used by the scenarios)
+//
+// Every process the benchmark starts has a desktop thumbnail cache of its own, in a
+// temporary folder: the user's cache is never read or written.
 
 #include "bench/bench_folders.h"
 #include "main_window/frmMosaq.h"
@@ -132,19 +140,58 @@ int BuildOnce(const QString& folder, bool timeLayout)
     return 0;
 }
 
-std::optional<Figures> RunBuild(const QString& folder, bool timeLayout)
+qint64 MonotonicMilliseconds()
 {
-    QProcess child;
-    QStringList arguments = {QStringLiteral("--build"), folder};
-    if (timeLayout)
-        arguments.append(QStringLiteral("--layout"));
+    QElapsedTimer clock;
+    clock.start();
+    return clock.msecsSinceReference();
+}
+
+// One start of the program's window that opens `folder` as the stored folder, as every
+// start does. Prints the time from `startedAt` (when the benchmark started this process)
+// until the last cell can be picked.
+int OpenOnce(const QString& folder, qint64 startedAt, bool writeCache)
+{
+    QTemporaryDir settingsFolder;
+    const QString settings = settingsFolder.filePath(QStringLiteral("bench.ini"));
+    QFile file(settings);
+    if (!file.open(QIODevice::WriteOnly))
+        return 1;
+    file.write("[Main]\r\nLast Path=" + QFile::encodeName(folder) + "\r\n");
+    file.close();
+
+    frmMosaq window(settings);
+    window.SetThumbnailCacheWriting(writeCache);
+    window.show();
+    window.activateWindow();
+    // The first activation opens the folder and returns once its last cell is made.
+    if (!WaitUntil([&] { return window.HasActivated() && !window.IsBuilding(); }, 15 * 60 * 1000))
+        return 2;
+    const qint64 pickable = MonotonicMilliseconds() - startedAt;
+    std::printf("images=%d pickable_s=%.3f rss_mb=%.1f\n", window.optThumb.Count(),
+                static_cast<double>(pickable) / 1e3, PeakResidentMegabytes());
+    return 0;
+}
+
+// The environment of a benchmark process: offscreen, with `cache` as its thumbnail cache.
+QProcessEnvironment ChildEnvironment(const QString& cache)
+{
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), cache);
+    return environment;
+}
+
+std::optional<Figures> RunChild(const QStringList& arguments, const QString& cache)
+{
+    QProcess child;
+    child.setProcessEnvironment(ChildEnvironment(cache));
     child.start(QCoreApplication::applicationFilePath(), arguments);
+    // What the child says on its error channel is shown only when it fails: offscreen Qt
+    // warns about every window it shows.
     if (!child.waitForFinished(15 * 60 * 1000) || child.exitCode() != 0) {
-        std::fprintf(stderr, "build of %s failed (%d)\n", qPrintable(folder), child.exitCode());
+        std::fprintf(stderr, "%s failed (%d): %s\n", qPrintable(arguments.join(u' ')),
+                     child.exitCode(), child.readAllStandardError().constData());
         return std::nullopt;
     }
     Figures figures;
@@ -155,6 +202,25 @@ std::optional<Figures> RunBuild(const QString& folder, bool timeLayout)
             figures[parts[0]] = parts[1].toDouble();
     }
     return figures;
+}
+
+std::optional<Figures> RunOpen(const QString& folder, const QString& cache, bool writeCache)
+{
+    QStringList arguments = {QStringLiteral("--open"), folder, QStringLiteral("--since"),
+                             QString::number(MonotonicMilliseconds())};
+    if (!writeCache)
+        arguments.append(QStringLiteral("--no-cache-writing"));
+    return RunChild(arguments, cache);
+}
+
+std::optional<Figures> RunBuild(const QString& folder, bool timeLayout)
+{
+    QStringList arguments = {QStringLiteral("--build"), folder};
+    if (timeLayout)
+        arguments.append(QStringLiteral("--layout"));
+    // An empty cache: the first build decodes every picture, the second one reads them.
+    const QTemporaryDir cache;
+    return RunChild(arguments, cache.path());
 }
 
 Figures MedianBuild(const QString& folder, int runs, bool timeLayout = false)
@@ -214,6 +280,93 @@ void PrintRow(const char* scenario, const Figures& f)
     std::fflush(stdout);
 }
 
+struct OpenFigures
+{
+    double coldWriting = 0; // an empty cache, entries written
+    double coldPlain = 0;   // an empty cache, nothing written
+    double reopen = 0;      // the cache the cold start left
+    double megabytes = 0;   // peak memory of the cold start that writes
+};
+
+double Value(const std::optional<Figures>& figures, const char* key)
+{
+    return figures && figures->count(QLatin1String(key)) ? figures->at(QLatin1String(key)) : 0;
+}
+
+// Starts that open `folder`: cold with cache writing then a reopen on the cache it left,
+// and cold without writing; `runs` of each, medians.
+OpenFigures MedianOpens(const QString& folder, int runs)
+{
+    std::vector<double> coldWriting, coldPlain, reopen, megabytes;
+    for (int i = 0; i < runs; ++i) {
+        const QTemporaryDir cache;
+        const std::optional<Figures> cold = RunOpen(folder, cache.path(), true);
+        coldWriting.push_back(Value(cold, "pickable_s"));
+        megabytes.push_back(Value(cold, "rss_mb"));
+        reopen.push_back(Value(RunOpen(folder, cache.path(), true), "pickable_s"));
+        const QTemporaryDir empty;
+        coldPlain.push_back(Value(RunOpen(folder, empty.path(), false), "pickable_s"));
+    }
+    return {Median(coldWriting), Median(coldPlain), Median(reopen), Median(megabytes)};
+}
+
+void PrintSourceRow(const char* scenario, double seconds, std::optional<double> vips,
+                    double megabytes = 0)
+{
+    std::printf("%-40s %8.3f", scenario, seconds);
+    if (vips && *vips > 0)
+        std::printf(" %12.3f %9.2f", *vips, seconds / *vips);
+    else
+        std::printf(" %12s %9s", "-", "-");
+    if (megabytes > 0)
+        std::printf(" %9.1f", megabytes);
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+// The thumbnail sources, end to end: from the start of the process until the last cell
+// can be picked, beside vipsthumbnail over the same files in the same run.
+void RunSourceScenarios(int runs)
+{
+    std::printf("\nThumbnail sources, end to end: from the start of the program until the last "
+                "cell can be picked\n");
+    std::printf("%-40s %8s %12s %9s %9s\n", "scenario", "s", "vipsthumb s", "ratio", "peak MB");
+    for (const int count : {24, 200}) {
+        const QString photos = PhotoFolder(count);
+        const std::optional<double> vips = MedianVipsSeconds(photos, runs);
+        const OpenFigures opens = MedianOpens(photos, runs);
+        const QString label = QStringLiteral("%1 photos").arg(count);
+        PrintSourceRow(qPrintable(label + QStringLiteral(", cold, cache writing on")),
+                       opens.coldWriting, vips, opens.megabytes);
+        PrintSourceRow(qPrintable(label + QStringLiteral(", cold, cache writing off")),
+                       opens.coldPlain, vips);
+        PrintSourceRow(qPrintable(label + QStringLiteral(", reopen from the cache")), opens.reopen,
+                       vips);
+        if (opens.coldPlain > 0)
+            std::printf("%-40s %8.3f\n", "  writing on / writing off",
+                        opens.coldWriting / opens.coldPlain);
+
+        const QString camera = CameraFolder(count);
+        if (camera.isEmpty())
+            continue;
+        std::vector<double> previews;
+        for (int i = 0; i < runs; ++i) {
+            const QTemporaryDir cache;
+            previews.push_back(Value(RunOpen(camera, cache.path(), true), "pickable_s"));
+        }
+        PrintSourceRow(qPrintable(label + QStringLiteral(" with camera previews, cold")),
+                       Median(previews), MedianVipsSeconds(camera, runs));
+    }
+    const QString photos1000 = PhotoFolder(1000);
+    std::vector<double> reopen1000;
+    for (int i = 0; i < std::min(runs, 3); ++i) {
+        const QTemporaryDir cache;
+        RunOpen(photos1000, cache.path(), true);
+        reopen1000.push_back(Value(RunOpen(photos1000, cache.path(), true), "pickable_s"));
+    }
+    PrintSourceRow("1000 photos, reopen from the cache", Median(reopen1000), std::nullopt);
+}
+
 int RunScenarios(int runs)
 {
     std::printf("Tessellon gallery benchmark: %d runs per scenario, medians; %d cores\n\n", runs,
@@ -246,6 +399,7 @@ int RunScenarios(int runs)
     } else {
         std::printf("vipsthumbnail is not installed: no comparison\n");
     }
+    RunSourceScenarios(runs);
     return 0;
 }
 
@@ -265,9 +419,20 @@ int main(int argc, char* argv[])
         QApplication app(argc, argv);
         return BuildOnce(arguments.value(1), arguments.contains(QStringLiteral("--layout")));
     }
+    if (arguments.value(0) == QLatin1String("--open")) {
+        QApplication app(argc, argv);
+        const qint64 since =
+            arguments.value(arguments.indexOf(QStringLiteral("--since")) + 1).toLongLong();
+        return OpenOnce(arguments.value(1), since,
+                        !arguments.contains(QStringLiteral("--no-cache-writing")));
+    }
     QApplication app(argc, argv);
     int runs = 5;
     if (const qsizetype at = arguments.indexOf(QStringLiteral("--runs")); at >= 0)
         runs = std::max(1, arguments.value(at + 1).toInt());
+    if (arguments.contains(QStringLiteral("--sources"))) {
+        RunSourceScenarios(runs);
+        return 0;
+    }
     return RunScenarios(runs);
 }
