@@ -6,6 +6,8 @@
 #include <QLocale>
 #include <QStringList>
 
+#include <cmath>
+
 namespace {
 
 bool IsSign(QChar c)
@@ -57,9 +59,11 @@ std::optional<double> LeadingNumber(QStringView piece)
     const qsizetype length = NumberLength(trimmed);
     if (length == 0)
         return std::nullopt;
+    // A number beyond the range of double reads as an infinity, one too close to zero as 0:
+    // Qt reports both as failures, but they are numbers all the same.
     bool ok = false;
     const double value = QLocale::c().toDouble(trimmed.left(length), &ok);
-    if (!ok)
+    if (!ok && !std::isinf(value) && value != 0)
         return std::nullopt;
     return value;
 }

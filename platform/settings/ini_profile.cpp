@@ -266,6 +266,17 @@ QString WithoutEnclosingQuotes(QString value)
     return value;
 }
 
+// A read trims blanks around a value and removes one pair of enclosing quotes: a value
+// that either would change is stored inside double quotes, which the read removes again.
+QString StoredValue(QStringView value)
+{
+    const bool enclosed = value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+                          value.back() == value.front();
+    if (!enclosed && TrimBlanks(value).size() == value.size())
+        return value.toString();
+    return u'"' + value.toString() + u'"';
+}
+
 QString WithoutTrailingSpaces(QStringView text)
 {
     qsizetype end = text.size();
@@ -339,7 +350,7 @@ std::optional<QByteArray> WriteProfileString(QByteArrayView text, QStringView se
         return WithoutKey(text, section, key);
     if (HasLineBreak(value))
         return std::nullopt;
-    return WithValue(text, section, key, value);
+    return WithValue(text, section, key, StoredValue(value));
 }
 
 QByteArrayView CompleteProfileLines(QByteArrayView head)

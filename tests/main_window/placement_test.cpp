@@ -12,17 +12,36 @@ TEST(Placement, LeadingNumberReadsSignDigitsDecimalsAndExponent)
         std::optional<double> value;
     };
     const Case cases[] = {
-        {"100", 100},        {" 100 ", 100},        {"-15", -15},        {"+7", 7},
-        {"2.5", 2.5},        {"1e3", 1000},         {"1.5E-1", 0.15},    {"12abc", 12},
-        {"3.", 3},           {".5", 0.5},           {"1e", 1},           {"1e+", 1},
-        {" ", std::nullopt}, {"abc", std::nullopt}, {"-", std::nullopt}, {".", std::nullopt},
-        {"1,5", 1},          {"٣", std::nullopt},
+        {"100", 100},
+        {" 100 ", 100},
+        {"-15", -15},
+        {"+7", 7},
+        {"2.5", 2.5},
+        {"1e3", 1000},
+        {"1.5E-1", 0.15},
+        {"12abc", 12},
+        {"3.", 3},
+        {".5", 0.5},
+        {"1e", 1},
+        {"1e+", 1},
+        {" ", std::nullopt},
+        {"abc", std::nullopt},
+        {"-", std::nullopt},
+        {".", std::nullopt},
+        {"1,5", 1},
+        {"٣", std::nullopt},
+        {"1e-999", 0},
+        {"1e999", HUGE_VAL},
+        {"-1e999", -HUGE_VAL},
     };
     for (const Case& c : cases) {
         const std::optional<double> value = LeadingNumber(QString::fromUtf8(c.piece));
         ASSERT_EQ(value.has_value(), c.value.has_value()) << c.piece;
         if (value) {
-            EXPECT_DOUBLE_EQ(*value, *c.value) << c.piece;
+            if (std::isinf(*c.value))
+                EXPECT_EQ(*value, *c.value) << c.piece;
+            else
+                EXPECT_DOUBLE_EQ(*value, *c.value) << c.piece;
         }
     }
 }
@@ -57,6 +76,9 @@ TEST(Placement, StoredPositionPiecesApplyOverTheCurrentPlacement)
 TEST(Placement, NumbersBeyond32BitsDiscardTheWholePosition)
 {
     EXPECT_FALSE(ParseWindowPosition(QStringLiteral("1, 2, 3e10, 4")));
+    // Beyond the range of double too: no placement, not a placement of 0.
+    EXPECT_FALSE(ParseWindowPosition(QStringLiteral("1e999, 2, 3, 4")));
+    EXPECT_FALSE(ParseWindowPosition(QStringLiteral("1, -1e999")));
     EXPECT_FALSE(ParseWindowPosition(QStringLiteral("2147483647.5")));
     EXPECT_TRUE(ParseWindowPosition(QStringLiteral("2147483647, -2147483648")));
 }

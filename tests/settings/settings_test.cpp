@@ -341,6 +341,43 @@ TEST(SettingsStore, ReadsAndWritesLikeProfileStrings)
     }
 }
 
+// A folder whose name begins or ends with a blank, or that is enclosed in quotes, must be
+// found again at the next start: what is written reads back as it was.
+TEST(SettingsStore, ValuesReadBackAsTheyWereWritten)
+{
+    struct Case
+    {
+        QString value;
+        QByteArray line; // as stored
+    };
+    const Case cases[] = {
+        {u"/home/me/Pictures"_s, "k=/home/me/Pictures"},
+        {u" leading"_s, "k=\" leading\""},
+        {u"trailing "_s, "k=\"trailing \""},
+        {u"\t tab and blank \t"_s, "k=\"\t tab and blank \t\""},
+        {u"ends in the old end of file\x1A"_s, "k=\"ends in the old end of file\x1A\""},
+        {u"\"quoted\""_s, "k=\"\"quoted\"\""},
+        {u"'single'"_s, "k=\"'single'\""},
+        {u"\"half"_s, "k=\"half"},
+        {u"in \"the\" middle"_s, "k=in \"the\" middle"},
+        {u"\""_s, "k=\""},
+        {u" "_s, "k=\" \""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value.toStdString());
+        const std::optional<QByteArray> text = WriteProfileString({}, u"Main", u"k", c.value);
+        ASSERT_TRUE(text);
+        EXPECT_EQ(*text, "[Main]\r\n" + c.line + "\r\n");
+        EXPECT_EQ(ReadProfileString(*text, u"Main", u"k", {}), c.value);
+
+        // Through the file, as the window writes "Last Path".
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"Tessellon.ini"_s);
+        ASSERT_EQ(WriteSetting(u"Main"_s, u"Last Path"_s, c.value, path), 1);
+        EXPECT_EQ(ReadSetting(u"Main"_s, u"Last Path"_s, {}, path), c.value);
+    }
+}
+
 TEST(SettingsStore, ReadsOnlyTheFirstMebibyteAndNeverRewritesALargerFile)
 {
     QTemporaryDir dir;
