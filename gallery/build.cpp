@@ -70,11 +70,12 @@ std::optional<PictureLoad> AwaitPicture(DecodePipeline& pipeline, int index,
 
 // Rebuilds the gallery from the files of the current folder: one cell per file that
 // loads, in list order, with progress shown over the status bar. A build started while
-// this one yields supersedes it; this one then returns at its next yield.
-void frmMosaq::LoadThumbnails()
+// this one yields supersedes it; this one then returns at its next yield. True when the
+// build ran to its end, false when it was overtaken by another or by the window's unload.
+bool frmMosaq::LoadThumbnails()
 {
     if (unloaded_)
-        return;
+        return false;
     const unsigned generation = ++buildGeneration_;
     building_ = true;
     SetBusyPointer(true);
@@ -86,7 +87,7 @@ void frmMosaq::LoadThumbnails()
     RemoveCreatedCells();
     QCoreApplication::processEvents();
     if (BuildSuperseded(generation))
-        return;
+        return false;
 
     const QString folder = FolderPath();
     const int listed = filHidden->ListCount();
@@ -112,12 +113,12 @@ void frmMosaq::LoadThumbnails()
         const QString name = filHidden->List(j);
         ShowProgress(BuildProgressPercent(j, listed), name);
         if (BuildSuperseded(generation))
-            return;
+            return false;
         picLoad->ClearPicture();
         picLoad->Cls();
         std::optional<PictureLoad> decoded = AwaitPicture(pipeline, j, superseded);
         if (!decoded)
-            return;
+            return false;
         PictureLoad& load = *decoded;
         if (!load) {
             qCDebug(lcGallery) << "skipped" << name << load.error;
@@ -151,6 +152,7 @@ void frmMosaq::LoadThumbnails()
     SetCountCaption(CountCaption(loaded));
     SetBusyPointer(false);
     building_ = false;
+    return true;
 }
 
 // The large icon size in device pixels: 32 at 96 DPI, scaled with the screen.

@@ -30,10 +30,12 @@ ToolbarButton* frmMosaq::ToolbarButtonByKey(const QString& key) const
 
 // Puts the selected image's full path on the clipboard and ends the program. Nothing
 // happens while no image is selected, and the window stays open when the clipboard does
-// not take the text.
+// not take the text. While a build runs the gallery is hidden and its cells change under
+// the selection: Select then does nothing, and is not kept for later either.
 void frmMosaq::SelectAndExit()
 {
-    if (FolderPath().isEmpty() || selectedIndex_ < 0 || selectedIndex_ >= validCells_)
+    if (building_ || FolderPath().isEmpty() || selectedIndex_ < 0 ||
+        selectedIndex_ >= validCells_)
         return;
     if (!SetClipboardText(CellFilePath(selectedIndex_)))
         return;

@@ -62,7 +62,7 @@ public:
     void ShowProgress(int percent, const QString& text);
     // Gallery.
     void OpenFolder(bool noDialog);
-    void LoadThumbnails();
+    bool LoadThumbnails();
     void filHidden_PathChange();
     void DrawThumbnail(const PictureBox& source, PictureBox& target);
     // Scrolling and selection.

@@ -371,6 +371,52 @@ TEST_F(GalleryTest, ExitDuringABuildEndsItAtTheNextYield)
 
 using OpenFolderTest = GalleryTest;
 
+// The folder remembered for the next start is the one the gallery came to show whole.
+TEST_F(OpenFolderTest, AnOpeningOvertakenByAnotherRemembersNothing)
+{
+    const QString before = MakeFolder(QStringLiteral("before"));
+    const QString first = MakeFolder(QStringLiteral("first"));
+    const QString second = MakeFolder(QStringLiteral("second"));
+    for (int i = 0; i < 30; ++i)
+        WriteSolidImage(first + QStringLiteral("/f%1.bmp").arg(i), {6, 6}, Qt::red);
+    WriteSolidImage(second + QStringLiteral("/s.bmp"), {6, 6}, Qt::blue);
+
+    struct Case
+    {
+        const char* what;
+        const char* interruption; // a toolbar key
+        QString remembered;
+    };
+    const Case cases[] = {
+        {"Browse to another folder", "Browse", second},
+        {"Refresh of the same folder", "Refresh", first},
+        {"Exit", "Exit", before},
+    };
+    for (const Case& c : cases) {
+        WriteSettingsText("[Main]\r\nLast Path=" + QFile::encodeName(before) + "\r\n");
+        const std::unique_ptr<frmMosaq> window = ShowWindow();
+        ASSERT_EQ(window->filHidden->Path(), Native(before)) << c.what;
+        int yields = 0;
+        bool interrupted = false;
+        {
+            YieldProbe probe([&] {
+                if (++yields == 10 && window->IsBuilding() && !interrupted) {
+                    interrupted = true;
+                    pickerAnswer_ = second;
+                    window->tbrMain_ButtonClick(
+                        window->ToolbarButtonByKey(QLatin1String(c.interruption)));
+                }
+            });
+            pickerAnswer_ = first;
+            window->OpenFolder(false);
+        }
+        EXPECT_TRUE(interrupted) << c.what;
+        EXPECT_TRUE(
+            SettingsText().contains("Last Path=" + QFile::encodeName(c.remembered) + "\r\n"))
+            << c.what << ": " << SettingsText().toStdString();
+    }
+}
+
 TEST_F(OpenFolderTest, WithoutSettingsTheRootOpensAndIsRemembered)
 {
     const std::unique_ptr<frmMosaq> window = ShowWindow();

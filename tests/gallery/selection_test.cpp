@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 
 class SelectionTest : public WindowFixture
@@ -115,6 +116,38 @@ TEST_F(SelectionTest, SelectWithoutAPictureDoesNothing)
         EXPECT_EQ(ended.count(), 0) << c.what;
         EXPECT_FALSE(window->IsUnloaded()) << c.what;
     }
+}
+
+// While a build runs the user sees no cell: Select, a double-click and Enter do nothing,
+// then or after the build.
+TEST_F(SelectionTest, SelectDuringABuildDoesNothing)
+{
+    const std::unique_ptr<frmMosaq> window = ShowGallery(3);
+    for (int i = 4; i <= 40; ++i)
+        WriteSolidImage(folder_ + QStringLiteral("/pic%1.bmp").arg(i), {8, 8}, Qt::red);
+    QGuiApplication::clipboard()->setText(QStringLiteral("untouched"));
+    QSignalSpy ended(window.get(), &frmMosaq::ProgramEnded);
+    int yields = 0;
+    bool tried = false;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (++yields != 10 || !window->IsBuilding())
+            return;
+        tried = true;
+        Press(*window, "Edit");
+        QTest::mouseDClick(window->optThumb(0), Qt::LeftButton);
+        window->picFrame->setFocus();
+        QTest::keyClick(window->picFrame, Qt::Key_Return);
+    });
+    probe.start(0);
+    Press(*window, "Refresh");
+    probe.stop();
+    ASSERT_TRUE(tried);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->optThumb.Count(), 40);
+    EXPECT_EQ(ended.count(), 0);
+    EXPECT_FALSE(window->IsUnloaded());
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("untouched"));
 }
 
 TEST_F(SelectionTest, UnknownButtonKeysDoNothing)
