@@ -90,13 +90,13 @@ void frmMosaq::keyPressEvent(QKeyEvent* event)
 }
 
 // The wheel over the gallery scrolls it, whichever of its parts lies under the pointer.
-bool frmMosaq::eventFilter(QObject* watched, QEvent* event)
+// True when the scroll bar took the event.
+bool frmMosaq::ScrollGalleryByWheel(QEvent* event)
 {
-    if (event->type() == QEvent::Wheel && vsbSlide->isEnabled()) {
-        QCoreApplication::sendEvent(vsbSlide, event);
-        return true;
-    }
-    return QWidget::eventFilter(watched, event);
+    if (!vsbSlide->isEnabled())
+        return false;
+    QCoreApplication::sendEvent(vsbSlide, event);
+    return true;
 }
 
 void frmMosaq::ScrollCellIntoView(int index)

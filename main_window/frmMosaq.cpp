@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
+#include <QWindow>
 
 namespace {
 
@@ -78,6 +79,7 @@ frmMosaq::frmMosaq(const QString& settingsFile, QWidget* parent)
     SetTabOrder();
     // The gallery comes first in the tab order and starts with the keyboard focus.
     picFrame->setFocus();
+    SetUpPlacementSettling();
     setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, kDesignClientSize,
                                     screen()->availableGeometry()));
     Form_Load();
@@ -242,6 +244,8 @@ void frmMosaq::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
     DockBars();
     Form_Resize();
+    if (event->spontaneous())
+        NotePlacementChange();
 }
 
 void frmMosaq::changeEvent(QEvent* event)
@@ -251,6 +255,8 @@ void frmMosaq::changeEvent(QEvent* event)
         Form_Activate();
     else if (event->type() == QEvent::WindowStateChange && !isMinimized())
         Form_Resize();
+    if (event->type() == QEvent::WindowStateChange)
+        NotePlacementChange();
 }
 
 void frmMosaq::showEvent(QShowEvent* event)
@@ -258,8 +264,43 @@ void frmMosaq::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     // Without a window manager nothing activates a new window, and the first activation
     // is what opens the last folder.
-    if (!activated_ && !event->spontaneous())
+    if (!activated_ && !event->spontaneous()) {
         activateWindow();
+        WatchFirstExposure();
+    }
+}
+
+// A window manager may keep a new window from becoming active. The first activation's work
+// then runs once the window is first on screen: queued, so that an activation reported
+// with the same events comes first and this one finds the work done.
+void frmMosaq::WatchFirstExposure()
+{
+    if (QWindow* window = windowHandle())
+        window->installEventFilter(this);
+}
+
+void frmMosaq::OnFirstExposure()
+{
+    QWindow* window = windowHandle();
+    if (window == nullptr || !window->isExposed())
+        return;
+    window->removeEventFilter(this);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!activated_ && !unloaded_)
+                Form_Activate();
+        },
+        Qt::QueuedConnection);
+}
+
+bool frmMosaq::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == windowHandle() && event->type() == QEvent::Expose)
+        OnFirstExposure();
+    else if (event->type() == QEvent::Wheel && ScrollGalleryByWheel(event))
+        return true;
+    return QWidget::eventFilter(watched, event);
 }
 
 void frmMosaq::closeEvent(QCloseEvent* event)
@@ -275,16 +316,6 @@ void frmMosaq::Unload()
     Form_Unload();
 }
 
-namespace {
-
-// Twips per logical pixel on the window's screen, per axis.
-QPointF TwipsPerPixel(const QWidget* widget)
-{
-    return {1440.0 / widget->logicalDpiX(), 1440.0 / widget->logicalDpiY()};
-}
-
-} // namespace
-
 void frmMosaq::Form_Load()
 {
     RestorePlacement(ReadSetting(QStringLiteral("Window Position")));
@@ -293,47 +324,11 @@ void frmMosaq::Form_Load()
         setWindowState(windowState() | Qt::WindowMaximized);
 }
 
-bool frmMosaq::RestorePlacement(const QString& stored)
-{
-    const std::optional<StoredPlacement> placement = ParseWindowPosition(stored);
-    if (!placement)
-        return false;
-    const QPointF twips = TwipsPerPixel(this);
-    const QRect outer = frameGeometry();
-    const std::array<std::int32_t, 4> current = {
-        RoundToInt(outer.x() * twips.x()), RoundToInt(outer.y() * twips.y()),
-        RoundToInt(outer.width() * twips.x()), RoundToInt(outer.height() * twips.y())};
-    const std::array<std::int32_t, 4> target = ApplyPlacement(*placement, current);
-    if (target == current)
-        return false;
-    restoredOuter_ = QRect(RoundToInt(target[0] / twips.x()), RoundToInt(target[1] / twips.y()),
-                           RoundToInt(target[2] / twips.x()), RoundToInt(target[3] / twips.y()));
-    ApplyOuterGeometry(*restoredOuter_);
-    return true;
-}
-
-void frmMosaq::ApplyOuterGeometry(const QRect& outer)
-{
-    const QMargins frame(geometry().left() - frameGeometry().left(),
-                         geometry().top() - frameGeometry().top(),
-                         frameGeometry().right() - geometry().right(),
-                         frameGeometry().bottom() - geometry().bottom());
-    resize(std::max(0, outer.width() - frame.left() - frame.right()),
-           std::max(0, outer.height() - frame.top() - frame.bottom()));
-    move(outer.topLeft()); // a window's position is that of its frame
-}
-
 void frmMosaq::Form_Activate()
 {
     if (activated_ || activating_)
         return;
     activating_ = true;
-    // The frame's size is known only once the window manager has framed the window: the
-    // restored outer size is applied again now that the frame can be taken off it.
-    if (restoredOuter_ && windowState() == Qt::WindowNoState && frameGeometry() != geometry())
-        ApplyOuterGeometry(*restoredOuter_);
-    restoredOuter_.reset();
-
     picSlide->hide();
     QCoreApplication::processEvents();
     activating_ = false;
@@ -357,15 +352,4 @@ void frmMosaq::Form_Unload()
         SavePlacement();
     WriteSetting(QStringLiteral("Maximized"),
                  maximized ? QStringLiteral("True") : QStringLiteral("False"));
-}
-
-void frmMosaq::SavePlacement()
-{
-    const QPointF twips = TwipsPerPixel(this);
-    const QRect outer = frameGeometry();
-    WriteSetting(QStringLiteral("Window Position"),
-                 FormatWindowPosition({static_cast<float>(outer.x() * twips.x()),
-                                       static_cast<float>(outer.y() * twips.y()),
-                                       static_cast<float>(outer.width() * twips.x()),
-                                       static_cast<float>(outer.height() * twips.y())}));
 }

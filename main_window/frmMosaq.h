@@ -9,6 +9,7 @@
 
 #include <QLabel>
 #include <QScrollBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QWidget>
 
@@ -87,6 +88,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -94,11 +96,17 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The smallest outer size the window takes.
+    static constexpr QSize kMinimumOuterSize{346, 378};
+
     void CreateControls();
     void CreateToolbar();
     void CreateStatusBar();
     void SetTabOrder();
     void DockBars();
+    bool IsInNormalState() const;
+    bool KeepsMinimumSize();
+    void LayOutGallery();
     void ResizeAndLayOut(QSize size);
     int GalleryColumns() const;
     void SetCountCaption(const QString& caption);
@@ -106,9 +114,18 @@ private:
     void WriteSetting(const QString& key, const QString& value) const;
     void SelectAndExit();
     void Unload();
+    // Placement.
+    void SetUpPlacementSettling();
     bool RestorePlacement(const QString& stored);
+    QMargins FrameMargins() const;
+    QRect OuterGeometry() const;
     void ApplyOuterGeometry(const QRect& outer);
     void SavePlacement();
+    void NotePlacementChange();
+    void SettlePlacement();
+    void WatchFirstExposure();
+    void OnFirstExposure();
+    bool ScrollGalleryByWheel(QEvent* event);
     QString FolderPath() const;
     QString CellFilePath(int index) const;
     int LargeIconSize() const;
@@ -126,7 +143,10 @@ private:
     int selectedIndex_ = 0;
     bool activated_ = false;
     bool activating_ = false;
-    std::optional<QRect> restoredOuter_;
+    // The stored outer placement, until the window is framed and has taken it.
+    std::optional<QRect> pendingOuter_;
+    QTimer placementSettle_;
+    int placementCorrectionsLeft_ = 0;
     int validCells_ = 0; // cells that hold an image of the latest build
     int shownFirst_ = 0; // the cells on screen, from the first to before the end
     int shownEnd_ = 1;

@@ -3,35 +3,47 @@
 
 #include <QWindow>
 
-namespace {
-
-constexpr QSize kMinimumOuterSize(346, 378);
-
-} // namespace
-
 // Keeps the window at its minimum size, docks the gallery between toolbar and status
 // bar, flows the cells into as many columns as fit, and scrolls back to the top.
 void frmMosaq::Form_Resize()
 {
     if (isMinimized() || unloaded_)
         return;
+    // The window manager decides the size of a maximized window; resizing it would end the
+    // maximized state, even one set on a window that is not shown yet.
+    if (IsInNormalState() && !KeepsMinimumSize())
+        return;
+    LayOutGallery();
+}
 
+// Corrects a window smaller than its minimum, width first, then height; false when it did.
+// The nested resize lays the window out.
+bool frmMosaq::KeepsMinimumSize()
+{
     // The frame around the client area, so that the minimum applies to the outer size.
-    const QSize frameExtra = frameGeometry().size() - size();
+    const QMargins frame = FrameMargins();
+    const QSize frameExtra(frame.left() + frame.right(), frame.top() + frame.bottom());
+    const QSize outer = size() + frameExtra;
     // Tells the window manager where to stop a drag; the checks below still correct any
     // size that reaches the window. QWidget::setMinimumSize would clamp every resize
     // before these checks could see it.
     if (QWindow* window = windowHandle())
         window->setMinimumSize(kMinimumOuterSize - frameExtra);
-    if (frameGeometry().width() < kMinimumOuterSize.width()) {
+    if (outer.width() < kMinimumOuterSize.width()) {
         ResizeAndLayOut(QSize(kMinimumOuterSize.width() - frameExtra.width(), height()));
-        return;
+        return false;
     }
-    if (frameGeometry().height() < kMinimumOuterSize.height()) {
+    if (outer.height() < kMinimumOuterSize.height()) {
         ResizeAndLayOut(QSize(width(), kMinimumOuterSize.height() - frameExtra.height()));
-        return;
+        return false;
     }
+    return true;
+}
 
+// Docks the gallery between toolbar and status bar, flows the cells into as many columns
+// as fit, and scrolls back to the top.
+void frmMosaq::LayOutGallery()
+{
     const int toolbarHeight = tbrMain->height();
     picFrame->setGeometry(0, toolbarHeight, width(), height() - toolbarHeight - sbrMain->height());
 
@@ -58,6 +70,11 @@ void frmMosaq::Form_Resize()
         vsbSlide->setPageStep(range.largeChange);
     }
     ShowCellsInView();
+}
+
+bool frmMosaq::IsInNormalState() const
+{
+    return !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
 }
 
 // The columns of cells that fit beside the scroll bar.

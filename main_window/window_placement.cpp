@@ -1,0 +1,130 @@
+#include "common/rounding.h"
+#include "main_window/frmMosaq.h"
+#include "main_window/placement.h"
+
+#include <QMoveEvent>
+#include <QWindow>
+
+// The window's outer placement, stored in twips, and how it survives a window manager.
+//
+// Before a window manager frames the window its frame is unknown, and the stored outer
+// size can only be given to the window as it is. A window shown maximized keeps that size
+// as the one it returns to when it is restored, frame and all. So the stored placement
+// stays pending until the window is framed and in the normal state; a window manager then
+// reports the framing, or a restore, as a burst of geometry, frame and state changes in an
+// order of its own. Once that burst has ended, the frame the window system reports is the
+// current one, and the placement is put right with it.
+
+namespace {
+
+// Twips per logical pixel on the window's screen, per axis.
+QPointF TwipsPerPixel(const QWidget* widget)
+{
+    return {1440.0 / widget->logicalDpiX(), 1440.0 / widget->logicalDpiY()};
+}
+
+// How long the window must be left alone by the window manager before its frame counts.
+constexpr int kPlacementSettleMilliseconds = 50;
+// A window manager may refuse a placement (some keep windows on screen): after this many
+// corrections the window stays where it was put.
+constexpr int kPlacementCorrections = 2;
+
+} // namespace
+
+void frmMosaq::SetUpPlacementSettling()
+{
+    placementSettle_.setSingleShot(true);
+    placementSettle_.setInterval(kPlacementSettleMilliseconds);
+    connect(&placementSettle_, &QTimer::timeout, this, &frmMosaq::SettlePlacement);
+}
+
+bool frmMosaq::RestorePlacement(const QString& stored)
+{
+    const std::optional<StoredPlacement> placement = ParseWindowPosition(stored);
+    if (!placement || *placement == StoredPlacement())
+        return false;
+    const QPointF twips = TwipsPerPixel(this);
+    const QRect outer = frameGeometry();
+    const std::array<std::int32_t, 4> current = {
+        RoundToInt(outer.x() * twips.x()), RoundToInt(outer.y() * twips.y()),
+        RoundToInt(outer.width() * twips.x()), RoundToInt(outer.height() * twips.y())};
+    const std::array<std::int32_t, 4> target = ApplyPlacement(*placement, current);
+    const QRect restored(RoundToInt(target[0] / twips.x()), RoundToInt(target[1] / twips.y()),
+                         RoundToInt(target[2] / twips.x()), RoundToInt(target[3] / twips.y()));
+    // The layout keeps a shown window at its minimum size: a smaller target is never met.
+    pendingOuter_ = QRect(restored.topLeft(), restored.size().expandedTo(kMinimumOuterSize));
+    placementCorrectionsLeft_ = kPlacementCorrections;
+    ApplyOuterGeometry(restored);
+    return true;
+}
+
+// The frame the window manager has put around the window, as the window system reports it
+// now; none while the window is not framed. QWidget::frameGeometry() keeps the frame of
+// the last move it was told of, which after a restore may be the frame of the maximized
+// window.
+QMargins frmMosaq::FrameMargins() const
+{
+    const QWindow* window = windowHandle();
+    return window != nullptr ? window->frameMargins() : QMargins();
+}
+
+QRect frmMosaq::OuterGeometry() const
+{
+    return geometry().marginsAdded(FrameMargins());
+}
+
+// Puts the window's frame at `outer`. Before the window is framed the whole size goes to
+// the window, and its position, which is that of the frame, is `outer`'s.
+void frmMosaq::ApplyOuterGeometry(const QRect& outer)
+{
+    const QMargins frame = FrameMargins();
+    if (frame.isNull() || !isVisible()) {
+        resize(outer.size());
+        move(outer.topLeft());
+        return;
+    }
+    setGeometry(outer.marginsRemoved(frame));
+}
+
+void frmMosaq::SavePlacement()
+{
+    const QPointF twips = TwipsPerPixel(this);
+    const QRect outer = OuterGeometry();
+    WriteSetting(QStringLiteral("Window Position"),
+                 FormatWindowPosition({static_cast<float>(outer.x() * twips.x()),
+                                       static_cast<float>(outer.y() * twips.y()),
+                                       static_cast<float>(outer.width() * twips.x()),
+                                       static_cast<float>(outer.height() * twips.y())}));
+}
+
+// A change the window system reported: while the stored placement is pending and the
+// window is in the normal state, it is checked once the changes have come to rest.
+void frmMosaq::NotePlacementChange()
+{
+    if (pendingOuter_ && isVisible() && IsInNormalState())
+        placementSettle_.start();
+}
+
+void frmMosaq::SettlePlacement()
+{
+    if (!pendingOuter_ || !isVisible() || !IsInNormalState())
+        return;
+    // Not framed: without a window manager the size given before the window was shown is
+    // its outer size already.
+    if (FrameMargins().isNull())
+        return;
+    if (OuterGeometry() == *pendingOuter_ || placementCorrectionsLeft_ == 0) {
+        pendingOuter_.reset();
+        return;
+    }
+    --placementCorrectionsLeft_;
+    ApplyOuterGeometry(*pendingOuter_);
+    placementSettle_.start(); // checked again, unless the window manager's answer restarts it
+}
+
+void frmMosaq::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    if (event->spontaneous())
+        NotePlacementChange();
+}
