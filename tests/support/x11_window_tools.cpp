@@ -4,9 +4,11 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -40,6 +42,19 @@ xcb_atom_t InternAtom(xcb_connection_t* connection, const char* name)
         xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
         nullptr));
     return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+// The 32-bit values of a window's property; empty when it has none.
+std::vector<std::uint32_t> PropertyValues(xcb_connection_t* connection, std::uint32_t window,
+                                          const char* name, xcb_atom_t type)
+{
+    const xcb_atom_t property = InternAtom(connection, name);
+    const Owned<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, window, property, type, 0, 64), nullptr));
+    if (!reply || reply->format != 32)
+        return {};
+    const auto* values = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+    return {values, values + xcb_get_property_value_length(reply.get()) / 4};
 }
 
 } // namespace
@@ -100,4 +115,56 @@ QImage GrabWindow(const std::string& display, std::uint32_t window)
     return QImage(xcb_get_image_data(image.get()), width, height, bytesPerLine,
                   QImage::Format_RGB32)
         .copy();
+}
+
+std::optional<QRect> ClientRect(const std::string& display, std::uint32_t window)
+{
+    const Connection connection = Connect(display);
+    if (!connection)
+        return std::nullopt;
+    const Owned<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(
+        connection.get(), xcb_get_geometry(connection.get(), window), nullptr));
+    if (!geometry)
+        return std::nullopt;
+    const Owned<xcb_translate_coordinates_reply_t> origin(xcb_translate_coordinates_reply(
+        connection.get(), xcb_translate_coordinates(connection.get(), window, geometry->root, 0, 0),
+        nullptr));
+    if (!origin)
+        return std::nullopt;
+    return QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
+}
+
+QMargins FrameExtents(const std::string& display, std::uint32_t window)
+{
+    const Connection connection = Connect(display);
+    if (!connection)
+        return {};
+    // Left, right, top, bottom.
+    const std::vector<std::uint32_t> extents =
+        PropertyValues(connection.get(), window, "_NET_FRAME_EXTENTS", XCB_ATOM_CARDINAL);
+    if (extents.size() != 4)
+        return {};
+    return {int(extents[0]), int(extents[2]), int(extents[1]), int(extents[3])};
+}
+
+std::optional<QRect> OuterRect(const std::string& display, std::uint32_t window)
+{
+    const std::optional<QRect> client = ClientRect(display, window);
+    if (!client)
+        return std::nullopt;
+    return client->marginsAdded(FrameExtents(display, window));
+}
+
+bool IsMaximized(const std::string& display, std::uint32_t window)
+{
+    const Connection connection = Connect(display);
+    if (!connection)
+        return false;
+    const std::vector<std::uint32_t> states =
+        PropertyValues(connection.get(), window, "_NET_WM_STATE", XCB_ATOM_ATOM);
+    const auto has = [&](const char* name) {
+        return std::find(states.begin(), states.end(), InternAtom(connection.get(), name)) !=
+               states.end();
+    };
+    return has("_NET_WM_STATE_MAXIMIZED_VERT") && has("_NET_WM_STATE_MAXIMIZED_HORZ");
 }
