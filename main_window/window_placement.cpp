@@ -5,6 +5,8 @@
 #include <QMoveEvent>
 #include <QWindow>
 
+#include <algorithm>
+
 // The window's outer placement, stored in twips, and how it survives a window manager.
 //
 // Before a window manager frames the window its frame is unknown, and the stored outer
@@ -41,7 +43,8 @@ void frmMosaq::SetUpPlacementSettling()
 bool frmMosaq::RestorePlacement(const QString& stored)
 {
     const std::optional<StoredPlacement> placement = ParseWindowPosition(stored);
-    if (!placement || *placement == StoredPlacement())
+    const auto given = [](const std::optional<std::int32_t>& piece) { return piece.has_value(); };
+    if (!placement || std::none_of(placement->begin(), placement->end(), given))
         return false;
     const QPointF twips = TwipsPerPixel(this);
     const QRect outer = frameGeometry();
