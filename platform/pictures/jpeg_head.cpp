@@ -40,23 +40,8 @@ public:
         , order_(order)
     {}
 
-    std::optional<std::uint16_t> U16(qint64 at) const
-    {
-        if (at < 0 || at + 2 > data_.size())
-            return std::nullopt;
-        const char* p = data_.data() + at;
-        return order_ == ByteOrder::Little ? qFromLittleEndian<std::uint16_t>(p)
-                                           : qFromBigEndian<std::uint16_t>(p);
-    }
-
-    std::optional<std::uint32_t> U32(qint64 at) const
-    {
-        if (at < 0 || at + 4 > data_.size())
-            return std::nullopt;
-        const char* p = data_.data() + at;
-        return order_ == ByteOrder::Little ? qFromLittleEndian<std::uint32_t>(p)
-                                           : qFromBigEndian<std::uint32_t>(p);
-    }
+    std::optional<std::uint16_t> U16(qint64 at) const { return Number<std::uint16_t>(at); }
+    std::optional<std::uint32_t> U32(qint64 at) const { return Number<std::uint32_t>(at); }
 
     // The value of a SHORT or LONG entry with one value, which sits in the entry itself.
     std::optional<std::uint32_t> EntryNumber(qint64 entry) const
@@ -90,6 +75,16 @@ public:
     std::optional<std::uint16_t> TagAt(qint64 entry) const { return U16(entry); }
 
 private:
+    template <typename Unsigned>
+    std::optional<Unsigned> Number(qint64 at) const
+    {
+        if (at < 0 || at + qint64(sizeof(Unsigned)) > data_.size())
+            return std::nullopt;
+        const char* p = data_.data() + at;
+        return order_ == ByteOrder::Little ? qFromLittleEndian<Unsigned>(p)
+                                           : qFromBigEndian<Unsigned>(p);
+    }
+
     QByteArrayView data_;
     ByteOrder order_;
 };

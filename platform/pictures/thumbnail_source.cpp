@@ -123,16 +123,27 @@ bool AspectMatches(QSize content, QSize stored)
     return std::abs(across - down) <= onePixel;
 }
 
-// Where a picture of `extent` lines lies between bars across `lines` lines, judged by how
-// many dark lines lead (`leading`) and trail (`trailing`). JPEG blurs a line or two into
-// the bars, and a dark picture adds lines to them: the bars found must come within
-// kBarSlack lines of the bars expected, and the picture is placed between them.
-std::optional<int> ContentStart(int lines, int extent, int leading, int trailing)
+// Where a picture `extent` lines long lies across `lines` lines of a preview, between dark
+// bars; nothing when no bars account for the rest. JPEG blurs a line or two into the bars,
+// and a dark picture adds lines to them: the bars found must come within kBarSlack lines
+// of the bars expected, and the picture is placed between them.
+std::optional<int> ContentStart(int lines, int extent, const std::function<bool(int)>& isDark)
 {
     const int bars = lines - extent;
-    if (extent <= 0 || bars < 2 || std::abs(leading + trailing - bars) > kBarSlack)
+    if (extent <= 0 || bars < 2)
+        return std::nullopt;
+    const int limit = std::min(lines, bars + kBarSlack);
+    const int leading = DarkLines(0, 1, limit, isDark);
+    const int trailing = DarkLines(lines - 1, -1, limit, isDark);
+    if (std::abs(leading + trailing - bars) > kBarSlack)
         return std::nullopt;
     return std::clamp((leading + bars - trailing) / 2, 0, bars);
+}
+
+// `length` scaled by `numerator` / `denominator`, to the nearest whole number.
+int Scaled(int length, int numerator, int denominator)
+{
+    return int((qint64(length) * numerator + denominator / 2) / denominator);
 }
 
 // Whether JPEG data end with their end marker, as a preview cut short does not; the decoder
@@ -228,21 +239,15 @@ std::optional<QRect> PreviewContent(const QImage& preview, QSize stored)
     const int height = pixels.height();
     if (qint64(stored.width()) * height > qint64(stored.height()) * width) {
         // Wider than the preview: bars above and below.
-        const int extent =
-            int((qint64(width) * stored.height() + stored.width() / 2) / stored.width());
-        const auto isDark = [&](int y) { return RowIsDark(pixels, y); };
-        const int limit = std::min(height, height - extent + kBarSlack);
-        const std::optional<int> top = ContentStart(height, extent, DarkLines(0, 1, limit, isDark),
-                                                    DarkLines(height - 1, -1, limit, isDark));
+        const int extent = Scaled(width, stored.height(), stored.width());
+        const std::optional<int> top =
+            ContentStart(height, extent, [&](int y) { return RowIsDark(pixels, y); });
         return top ? std::optional<QRect>(QRect(0, *top, width, extent)) : std::nullopt;
     }
     // Narrower: bars left and right.
-    const int extent =
-        int((qint64(height) * stored.width() + stored.height() / 2) / stored.height());
-    const auto isDark = [&](int x) { return ColumnIsDark(pixels, x); };
-    const int limit = std::min(width, width - extent + kBarSlack);
-    const std::optional<int> left = ContentStart(width, extent, DarkLines(0, 1, limit, isDark),
-                                                 DarkLines(width - 1, -1, limit, isDark));
+    const int extent = Scaled(height, stored.width(), stored.height());
+    const std::optional<int> left =
+        ContentStart(width, extent, [&](int x) { return ColumnIsDark(pixels, x); });
     return left ? std::optional<QRect>(QRect(*left, 0, extent, height)) : std::nullopt;
 }
 
