@@ -6,6 +6,7 @@
 // without a window manager.
 
 #include "support/process_tools.h"
+#include "support/settings_file.h"
 #include "support/x11_window_tools.h"
 #include "support/xvfb_server.h"
 
@@ -208,21 +209,7 @@ protected:
     // The value of `key` in the settings file's section "Main"; none when absent.
     std::optional<QString> Setting(const QString& key) const
     {
-        QFile file(SettingsPath());
-        if (!file.open(QIODevice::ReadOnly))
-            return std::nullopt;
-        std::optional<QString> value;
-        bool inMain = false;
-        for (QByteArray line : file.readAll().split('\n')) {
-            if (line.endsWith('\r'))
-                line.chop(1);
-            const QString text = QString::fromUtf8(line);
-            if (text.startsWith(QLatin1Char('[')) && text.endsWith(QLatin1Char(']')))
-                inMain = text == u"[Main]";
-            else if (inMain && text.section(QLatin1Char('='), 0, 0) == key)
-                value = text.section(QLatin1Char('='), 1);
-        }
-        return value;
+        return MainSettingIn(SettingsPath(), key);
     }
 
     // Starts the program and waits until its window shows; `window_` is its id.
