@@ -116,6 +116,16 @@ QString FormatSingle(float value)
     return QString::number(static_cast<double>(value), 'g', 7);
 }
 
+QString WithStoredPosition(const QString& stored, const QString& measured)
+{
+    const QString separator = QStringLiteral(", ");
+    const QStringList storedPieces = stored.split(separator);
+    QStringList pieces = measured.split(separator);
+    for (qsizetype i = 0; i < 2 && i < pieces.size(); ++i)
+        pieces[i] = stored.isEmpty() ? QString() : storedPieces.value(i);
+    return pieces.join(separator);
+}
+
 QString FormatWindowPosition(const std::array<float, 4>& twips)
 {
     QStringList pieces;

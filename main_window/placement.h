@@ -35,3 +35,8 @@ QString FormatSingle(float value);
 
 // Left, Top, Width and Height joined by ", ".
 QString FormatWindowPosition(const std::array<float, 4>& twips);
+
+// `measured` with its Left and Top pieces as they stand in `stored`: for window systems
+// that tell no program where its window is. A piece `stored` lacks is left empty, which
+// keeps the window's own value when it is read back.
+QString WithStoredPosition(const QString& stored, const QString& measured);

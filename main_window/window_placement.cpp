@@ -2,6 +2,7 @@
 #include "main_window/frmMosaq.h"
 #include "main_window/placement.h"
 
+#include <QGuiApplication>
 #include <QMoveEvent>
 #include <QWindow>
 
@@ -93,11 +94,15 @@ void frmMosaq::SavePlacement()
 {
     const QPointF twips = TwipsPerPixel(this);
     const QRect outer = OuterGeometry();
-    WriteSetting(QStringLiteral("Window Position"),
-                 FormatWindowPosition({static_cast<float>(outer.x() * twips.x()),
-                                       static_cast<float>(outer.y() * twips.y()),
-                                       static_cast<float>(outer.width() * twips.x()),
-                                       static_cast<float>(outer.height() * twips.y())}));
+    QString position = FormatWindowPosition({static_cast<float>(outer.x() * twips.x()),
+                                             static_cast<float>(outer.y() * twips.y()),
+                                             static_cast<float>(outer.width() * twips.x()),
+                                             static_cast<float>(outer.height() * twips.y())});
+    // Wayland tells no program where its window is: the position stored, from a session
+    // that knew it, is kept rather than replaced by a made-up one.
+    if (QGuiApplication::platformName().startsWith(u"wayland"))
+        position = WithStoredPosition(ReadSetting(QStringLiteral("Window Position")), position);
+    WriteSetting(QStringLiteral("Window Position"), position);
 }
 
 // A change the window system reported: while the stored placement is pending and the

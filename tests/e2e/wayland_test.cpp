@@ -31,6 +31,8 @@ constexpr auto kFocusTimeout = 30s;
 constexpr auto kEndTimeout = 10s;
 constexpr int kEnterIntervalMs = 500;
 constexpr auto kClipboardTimeout = 3s;
+// Where the window was the last time a window system told.
+constexpr const char* kStoredPosition = "1500, 1200, 6000, 6600";
 
 // Shown in this order; Enter with nothing clicked picks the first.
 const QStringList kPictures = {u"a.bmp"_s, u"b.bmp"_s, u"c.bmp"_s};
@@ -76,7 +78,8 @@ protected:
                                 session_.Path(u"app/tessellon-clipboard-keeper"_s)));
         QFile settings(SettingsPath());
         ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-        settings.write("[Main]\r\nLast Path=" + folder_.toUtf8() + "\r\n");
+        settings.write("[Main]\r\nLast Path=" + folder_.toUtf8() +
+                       "\r\nWindow Position=" + kStoredPosition + "\r\n");
         settings.close();
         ASSERT_TRUE(QDir().mkpath(session_.Path(u"no-tools"_s)));
         // Where the program's user can read it.
@@ -179,6 +182,9 @@ TEST_P(WaylandTest, EnterPicksTheFirstPictureAndTheProgramEnds)
 
     EXPECT_EQ(Setting(u"Last Path"_s), folder_);
     EXPECT_EQ(Setting(u"Maximized"_s), u"False"_s);
+    // Wayland keeps the window's position to itself: the stored one stays.
+    EXPECT_TRUE(Setting(u"Window Position"_s).value_or(QString()).startsWith(u"1500, 1200, "))
+        << Setting(u"Window Position"_s).value_or(QString()).toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(HandOver, WaylandTest,

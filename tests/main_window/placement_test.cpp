@@ -83,6 +83,31 @@ TEST(Placement, NumbersBeyond32BitsDiscardTheWholePosition)
     EXPECT_TRUE(ParseWindowPosition(QStringLiteral("2147483647, -2147483648")));
 }
 
+TEST(Placement, AStoredPositionCanStandInForAnUnknownOne)
+{
+    struct Case
+    {
+        const char* stored;
+        const char* written;
+    };
+    const Case cases[] = {
+        {"1500, 1200, 6000, 6600", "1500, 1200, 19140, 10395"},
+        {"1500.5, -30, 1, 1", "1500.5, -30, 19140, 10395"},
+        {"", ", , 19140, 10395"},
+        {"1500", "1500, , 19140, 10395"},
+        {"1500,1200", "1500,1200, , 19140, 10395"},
+    };
+    for (const Case& c : cases) {
+        const QString written =
+            WithStoredPosition(QString::fromLatin1(c.stored), QStringLiteral("0, 0, 19140, 10395"));
+        EXPECT_EQ(written, QLatin1String(c.written)) << c.stored;
+        // Read back over a window at 99, 99 (twips), the stored position stands.
+        const std::optional<StoredPlacement> read = ParseWindowPosition(written);
+        ASSERT_TRUE(read) << c.stored;
+        EXPECT_EQ(ApplyPlacement(*read, {99, 99, 1, 1})[2], 19140) << c.stored;
+    }
+}
+
 TEST(Placement, MaximizedReadsBooleansAndNumbers)
 {
     struct Case
