@@ -57,9 +57,10 @@ QString ReadProfileString(QByteArrayView text, QStringView section, QStringView 
 // `text` after a profile write: a nonempty value replaces the key's line in place, or is
 // added at the end of its section, or in a new section at the end; an empty value removes
 // the key; an empty key removes the section. A value with blanks at either end, or that is
-// enclosed in quotes, is written inside double quotes, so that it reads back as it was. Lines that are not changed keep every byte,
-// new lines end in CR LF. Nothing when the write cannot be represented in the file (a name
-// or value holding a line break, a key that would not read back, UTF-16 text).
+// enclosed in quotes, is written inside double quotes, so that it reads back as it was.
+// Lines that are not changed keep every byte, new lines end in CR LF. Nothing when the
+// write cannot be represented in the file (a name or value holding a line break, a key
+// that would not read back, UTF-16 text).
 std::optional<QByteArray> WriteProfileString(QByteArrayView text, QStringView section,
                                              QStringView key, QStringView value);
 
