@@ -204,6 +204,25 @@ PictureLoad PictureSuccess(QImage image, const QSize& size)
     return load;
 }
 
+PictureLoad LoadOpenPicture(QFile& file, const PictureRequest& request)
+{
+    const QString path = file.fileName();
+    if (file.size() > kMaxFileBytes)
+        return PictureFailure(QStringLiteral("file is too large"));
+    QByteArray data;
+    try {
+        data = file.readAll();
+    } catch (const std::exception& e) {
+        return PictureFailure(QString::fromLocal8Bit(e.what()));
+    }
+    if (data.isEmpty())
+        return PictureFailure(QStringLiteral("file is empty"));
+    PictureLoad load = LoadPictureFromData(data, request);
+    if (!load)
+        qCDebug(lcPictures) << "skipped" << path;
+    return load;
+}
+
 } // namespace pictures
 
 QSize FitPictureSize(const QSize& size, const QSize& target)
@@ -256,23 +275,4 @@ PictureLoad LoadPicture(const QString& path, const PictureRequest& request)
         return pictures::PictureFailure(file.errorString());
     }
     return pictures::LoadOpenPicture(file, request);
-}
-
-PictureLoad pictures::LoadOpenPicture(QFile& file, const PictureRequest& request)
-{
-    const QString path = file.fileName();
-    if (file.size() > pictures::kMaxFileBytes)
-        return pictures::PictureFailure(QStringLiteral("file is too large"));
-    QByteArray data;
-    try {
-        data = file.readAll();
-    } catch (const std::exception& e) {
-        return pictures::PictureFailure(QString::fromLocal8Bit(e.what()));
-    }
-    if (data.isEmpty())
-        return pictures::PictureFailure(QStringLiteral("file is empty"));
-    PictureLoad load = LoadPictureFromData(data, request);
-    if (!load)
-        qCDebug(lcPictures) << "skipped" << path;
-    return load;
 }

@@ -190,11 +190,6 @@ const CacheFlavor* FlavorFor(QSize drawn)
     return nullptr;
 }
 
-QSize DrawnSize(QSize size, const PictureRequest& request)
-{
-    return FittedPictureSize(size, request);
-}
-
 PictureLoad Finished(Picture picture, const PictureRequest& request)
 {
     return Finish(PictureSuccess(std::move(picture.image), picture.size), request);
@@ -205,7 +200,7 @@ PictureLoad Finished(Picture picture, const PictureRequest& request)
 PictureLoad DecodeAndStore(QFile& file, const PictureRequest& request, const FileFacts& facts,
                            const ThumbnailCache* cache, const CacheKey& key)
 {
-    const CacheFlavor* flavor = FlavorFor(DrawnSize(facts.size, request));
+    const CacheFlavor* flavor = FlavorFor(FittedPictureSize(facts.size, request));
     if (!cache || !flavor || LongestSide(facts.size) <= flavor->size)
         return LoadOpenPicture(file, request);
     PictureRequest forEntry = request;
@@ -285,7 +280,7 @@ PictureLoad LoadThumbnailPicture(const QString& path, const PictureRequest& requ
         return PictureFailure(file.errorString());
     if (facts.size.isEmpty())
         return LoadOpenPicture(file, request);
-    const QSize drawn = DrawnSize(facts.size, request);
+    const QSize drawn = FittedPictureSize(facts.size, request);
 
     if (sources.embeddedPreviews && facts.format == PictureFormat::Jpeg) {
         if (std::optional<Picture> preview = PictureOfPreview(facts.jpeg, drawn))

@@ -17,24 +17,8 @@ public:
         : bigEndian_(bigEndian)
     {}
 
-    void U16(quint16 value)
-    {
-        char bytes[2];
-        if (bigEndian_)
-            qToBigEndian(value, bytes);
-        else
-            qToLittleEndian(value, bytes);
-        data_.append(bytes, 2);
-    }
-    void U32(quint32 value)
-    {
-        char bytes[4];
-        if (bigEndian_)
-            qToBigEndian(value, bytes);
-        else
-            qToLittleEndian(value, bytes);
-        data_.append(bytes, 4);
-    }
+    void U16(quint16 value) { Append(value); }
+    void U32(quint32 value) { Append(value); }
     // A directory entry with one SHORT or LONG value.
     void Entry(quint16 tag, quint16 type, quint32 value)
     {
@@ -51,6 +35,17 @@ public:
     QByteArray& Data() { return data_; }
 
 private:
+    template <typename Unsigned>
+    void Append(Unsigned value)
+    {
+        char bytes[sizeof(Unsigned)];
+        if (bigEndian_)
+            qToBigEndian(value, bytes);
+        else
+            qToLittleEndian(value, bytes);
+        data_.append(bytes, sizeof(Unsigned));
+    }
+
     bool bigEndian_;
     QByteArray data_;
 };
