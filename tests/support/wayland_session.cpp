@@ -96,24 +96,13 @@ std::optional<passwd> EnsureUser(QString& error)
     return user;
 }
 
-// The sanitizers' options pass through to the clients. A suppressions file is copied into
-// `folder`, where the user can read it wherever the sources are.
-QStringList SanitizerOptions(const QString& folder)
+// The sanitizers' options pass through to the clients.
+QStringList SanitizerOptions()
 {
     QStringList variables;
     for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"}) {
-        if (!qEnvironmentVariableIsSet(name))
-            continue;
-        QStringList options = qEnvironmentVariable(name).split(u':');
-        for (QString& option : options) {
-            const QString key = u"suppressions="_s;
-            if (!option.startsWith(key))
-                continue;
-            const QString copy = folder + u'/' + QString::fromLatin1(name).toLower() + u".supp"_s;
-            QFile::copy(option.mid(key.size()), copy);
-            option = key + copy;
-        }
-        variables.append(QLatin1String(name) + u'=' + options.join(u':'));
+        if (qEnvironmentVariableIsSet(name))
+            variables.append(QLatin1String(name) + u'=' + qEnvironmentVariable(name));
     }
     return variables;
 }
@@ -164,7 +153,7 @@ WaylandSession::WaylandSession()
         uid_ = user->pw_uid;
         gid_ = user->pw_gid;
     }
-    for (const char* name : {"run", "home", "tmp", "logs", "sanitizers"}) {
+    for (const char* name : {"run", "home", "tmp", "logs"}) {
         if (!QDir().mkpath(Path(QLatin1String(name)))) {
             error_ = u"cannot create "_s + Path(QLatin1String(name));
             return;
@@ -179,7 +168,7 @@ WaylandSession::WaylandSession()
                                u"XDG_CONFIG_HOME="_s + Path(u"home/.config"_s),
                                u"TMPDIR="_s + Path(u"tmp"_s),
                                u"LANG=C.UTF-8"_s} +
-                   SanitizerOptions(Path(u"sanitizers"_s));
+                   SanitizerOptions();
     valid_ = true;
 }
 
