@@ -20,11 +20,11 @@ test:
 bench:
 	@scripts/bench
 
-format:
+format: deps
 	@git ls-files '*.cpp' '*.h' '*.c' | xargs clang-format -i
 
 tidy: build
-	@run-clang-tidy -quiet -p build $$(git ls-files '*.cpp' | grep -v '^tests/fuzz/')
+	@scripts/lint tidy build
 
 clean:
 	rm -rf build build-asan build-fuzz build-bench
