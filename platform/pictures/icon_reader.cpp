@@ -3,6 +3,7 @@
 #include "pictures/bmp_decoder.h"
 #include "pictures/picture_format.h"
 #include "pictures/picture_internal.h"
+#include "pictures/png_chunks.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -17,11 +18,6 @@ namespace {
 
 constexpr qsizetype kDirectoryHeader = 6;
 constexpr qsizetype kDirectoryEntry = 16;
-
-bool IsPng(QByteArrayView data)
-{
-    return data.size() >= 8 && data.first(8) == QByteArrayView("\x89PNG\r\n\x1A\n");
-}
 
 int PngBitCount(int colourType, int depth)
 {
@@ -48,7 +44,7 @@ int BitsFromColourCount(int colours)
 // The size and depth the image data tell, over what the directory says.
 void ReadEntryImageInfo(QByteArrayView data, IconEntry& entry)
 {
-    if (IsPng(data)) {
+    if (StartsAsPng(data)) {
         entry.png = true;
         if (data.size() >= 26) {
             const auto width = qFromBigEndian<std::uint32_t>(data.data() + 16);

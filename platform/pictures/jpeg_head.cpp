@@ -1,6 +1,7 @@
 #include "pictures/jpeg_head.h"
 
 #include <QIODevice>
+#include <QTransform>
 #include <QtEndian>
 
 #include <cstdint>
@@ -256,6 +257,29 @@ std::optional<JpegHead> ReadJpegHead(QIODevice& device)
         }
     }
     return std::nullopt;
+}
+
+QImage Oriented(const QImage& image, int orientation)
+{
+    // As Qt turns a decoded photo: mirror first, then a quarter turn clockwise.
+    switch (orientation) {
+    case 2:
+        return image.mirrored(true, false);
+    case 3:
+        return image.mirrored(true, true);
+    case 4:
+        return image.mirrored(false, true);
+    case 5:
+        return image.mirrored(false, true).transformed(QTransform().rotate(90));
+    case 6:
+        return image.transformed(QTransform().rotate(90));
+    case 7:
+        return image.mirrored(true, false).transformed(QTransform().rotate(90));
+    case 8:
+        return image.transformed(QTransform().rotate(270));
+    default:
+        return image;
+    }
 }
 
 } // namespace pictures

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QImage>
 #include <QSize>
 
 #include <optional>
@@ -44,5 +45,11 @@ std::optional<JpegHead> ReadJpegHead(QIODevice& device);
 
 // Whether EXIF `orientation` swaps width and height.
 bool OrientationTransposes(int orientation);
+
+// `image` turned as EXIF `orientation` (1 to 8) says. Every source of a photo's picture
+// (its decode, its preview, a cache entry made from it) is turned by this one rule: the
+// first image's Orientation, SHORT or LONG, of the first EXIF block, wherever other APP1
+// blocks stand.
+QImage Oriented(const QImage& image, int orientation);
 
 } // namespace pictures

@@ -1,13 +1,14 @@
 #include "pictures/picture_format.h"
 
+#include "pictures/bmp_decoder.h"
 #include "pictures/picture_internal.h"
+#include "pictures/png_chunks.h"
 
 #include <QtEndian>
 
 #include <algorithm>
-#include <array>
-#include <cctype>
 #include <cstdint>
+#include <optional>
 
 namespace pictures {
 namespace {
@@ -59,76 +60,58 @@ bool IsPackedDib(QByteArrayView bytes)
     return known && LeU16(bytes, 12) == 1 && IsBitCount(LeU16(bytes, 14));
 }
 
-std::uint32_t BigU32(QByteArrayView data, qsizetype at)
-{
-    return qFromBigEndian<std::uint32_t>(data.data() + at);
-}
+// Pixels of any picture that decoders may allocate without asking the file.
+constexpr qint64 kAlwaysAllowedPixels = qint64(16) << 20;
 
-std::uint32_t Crc32(QByteArrayView data)
+qint64 MostPixelsPerByte(PictureFormat format)
 {
-    static const std::array<std::uint32_t, 256> table = [] {
-        std::array<std::uint32_t, 256> result{};
-        for (std::uint32_t n = 0; n < 256; ++n) {
-            std::uint32_t c = n;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            result[n] = c;
-        }
-        return result;
-    }();
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (const char byte : data)
-        crc = table[(crc ^ uchar(byte)) & 0xFF] ^ (crc >> 8);
-    return crc ^ 0xFFFFFFFFu;
-}
-
-bool IsPngHeaderSound(QByteArrayView header)
-{
-    const std::uint32_t width = BigU32(header, 0);
-    const std::uint32_t height = BigU32(header, 4);
-    const int depth = uchar(header[8]);
-    const int colour = uchar(header[9]);
-    const bool depthFits =
-        (colour == 0 && (depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16)) ||
-        (colour == 3 && (depth == 1 || depth == 2 || depth == 4 || depth == 8)) ||
-        ((colour == 2 || colour == 4 || colour == 6) && (depth == 8 || depth == 16));
-    return width > 0 && height > 0 && width <= 0x7FFFFFFF && height <= 0x7FFFFFFF && depthFits &&
-           header[10] == 0 && header[11] == 0 && (header[12] == 0 || header[12] == 1);
+    switch (format) {
+    case PictureFormat::Gif:
+        return qint64(4096) * 8 / 12 + 1;
+    case PictureFormat::Png:
+        return qint64(1032) * 8;
+    case PictureFormat::Jpeg:
+        return qint64(64) * 8;
+    case PictureFormat::Bmp:
+    case PictureFormat::PackedDib:
+        return qint64(255) * 255 * 8 / 32;
+    default:
+        return 0; // no stated size
+    }
 }
 
 } // namespace
 
-bool IsWholePng(QByteArrayView bytes)
+QSize StatedPictureSize(PictureFormat format, QByteArrayView head)
 {
-    if (!StartsWith(bytes, "\x89PNG\r\n\x1A\n"))
-        return false;
-    qsizetype pos = 8;
-    bool first = true;
-    while (pos + 12 <= bytes.size()) {
-        const qint64 length = BigU32(bytes, pos);
-        if (length > 0x7FFFFFFF || length > bytes.size() - pos - 12)
-            return false;
-        const QByteArrayView type = bytes.sliced(pos + 4, 4);
-        if (!std::all_of(type.begin(), type.end(), [](char c) { return std::isalpha(uchar(c)); }))
-            return false;
-        const QByteArrayView typeAndData = bytes.sliced(pos + 4, 4 + length);
-        if (Crc32(typeAndData) != BigU32(bytes, pos + 8 + length))
-            return false;
-        const QByteArrayView data = typeAndData.sliced(4);
-        if (first && (type != "IHDR" || length != 13 || !IsPngHeaderSound(data)))
-            return false;
-        if (type == "IEND")
-            return true;
-        // libpng gives up on a critical chunk it does not know.
-        const bool critical = std::isupper(uchar(type[0]));
-        if (critical && type != "IHDR" && type != "PLTE" && type != "IDAT")
-            return false;
-        if (type == "PLTE" && (length == 0 || length % 3 != 0 || length > 768))
-            return false;
-        first = false;
-        pos += 12 + length;
+    switch (format) {
+    case PictureFormat::Bmp:
+        if (const std::optional<DibInfo> info = ReadDibInfo(head.sliced(14)))
+            return {info->width, info->height};
+        return {};
+    case PictureFormat::Gif:
+        return head.size() >= 10 ? QSize(LeU16(head, 6), LeU16(head, 8)) : QSize();
+    case PictureFormat::Png: {
+        if (head.size() < 24)
+            return {};
+        const std::uint32_t width = qFromBigEndian<std::uint32_t>(head.data() + 16);
+        const std::uint32_t height = qFromBigEndian<std::uint32_t>(head.data() + 20);
+        if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF)
+            return {};
+        return {int(width), int(height)};
     }
-    return false;
+    default:
+        return {};
+    }
+}
+
+bool FileCanHoldPicture(PictureFormat format, QSize stated, qint64 fileBytes)
+{
+    if (stated.isEmpty())
+        return true;
+    const qint64 pixels = qint64(stated.width()) * stated.height();
+    return pixels <= kAlwaysAllowedPixels ||
+           pixels / std::max<qint64>(1, fileBytes) < MostPixelsPerByte(format);
 }
 
 PictureFormat DetectPictureFormat(QByteArrayView bytes)
@@ -137,7 +120,7 @@ PictureFormat DetectPictureFormat(QByteArrayView bytes)
         return PictureFormat::Jpeg;
     if (StartsWith(bytes, "GIF87a") || StartsWith(bytes, "GIF89a"))
         return PictureFormat::Gif;
-    if (StartsWith(bytes, "\x89PNG\r\n\x1A\n"))
+    if (StartsAsPng(bytes))
         return PictureFormat::Png;
     if (StartsWith(bytes, "BM") && bytes.size() >= 14 + 12)
         return PictureFormat::Bmp;

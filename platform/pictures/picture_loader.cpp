@@ -1,15 +1,19 @@
 #include "pictures/bmp_decoder.h"
 #include "pictures/icon_reader.h"
+#include "pictures/jpeg_head.h"
 #include "pictures/metafile_emf.h"
 #include "pictures/metafile_wmf.h"
 #include "pictures/picture.h"
 #include "pictures/picture_format.h"
 #include "pictures/picture_internal.h"
+#include "pictures/png_chunks.h"
+#include "pictures/regular_file.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 
+#include <algorithm>
 #include <exception>
 #include <mutex>
 
@@ -75,23 +79,32 @@ QByteArray QtFormatName(PictureFormat format)
 }
 
 // Photographs and bitmaps through Qt's readers. A JPEG meant for a target decodes at a
-// reduced DCT scale and arrives at the fitted size.
+// reduced DCT scale and arrives at the fitted size, turned by its EXIF orientation.
 PictureLoad LoadWithQt(const QByteArray& data, PictureFormat format, const PictureRequest& request)
 {
     QByteArray bytes = data;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
+    int orientation = 1;
+    if (format == PictureFormat::Jpeg) {
+        if (const std::optional<JpegHead> head = ReadJpegHead(buffer)) {
+            if (!FileCanHoldPicture(format, head->storedSize, data.size()))
+                return PictureFailure(QStringLiteral("picture is larger than its file can hold"));
+            orientation = head->orientation;
+        }
+        buffer.seek(0);
+    }
     QImageReader reader(&buffer, QtFormatName(format));
     reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(true);
+    // Qt's own reading of the orientation differs from the one rule every source follows.
+    reader.setAutoTransform(false);
 
     QSize size;
     if (format == PictureFormat::Jpeg) {
         const QSize stored = reader.size();
         if (stored.isEmpty())
             return PictureFailure(reader.errorString());
-        const bool turned =
-            reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
+        const bool turned = OrientationTransposes(orientation);
         size = turned ? stored.transposed() : stored;
         const QSize fitted = FittedPictureSize(size, request);
         if (fitted != size) {
@@ -102,6 +115,7 @@ PictureLoad LoadWithQt(const QByteArray& data, PictureFormat format, const Pictu
     QImage image = reader.read();
     if (image.isNull())
         return PictureFailure(reader.errorString());
+    image = Oriented(image, orientation);
     if (!size.isValid())
         size = image.size();
     return PictureSuccess(std::move(image), size);
@@ -134,7 +148,12 @@ PictureLoad LoadPackedDib(const QByteArray& data)
 
 PictureLoad Decode(const QByteArray& data, const PictureRequest& request)
 {
-    switch (const PictureFormat format = DetectPictureFormat(data)) {
+    const PictureFormat format = DetectPictureFormat(data);
+    const QSize stated = StatedPictureSize(
+        format, QByteArrayView(data).first(std::min(data.size(), kPictureHeadBytes)));
+    if (!FileCanHoldPicture(format, stated, data.size()))
+        return PictureFailure(QStringLiteral("picture is larger than its file can hold"));
+    switch (format) {
     case PictureFormat::Png:
         if (!IsWholePng(data))
             return PictureFailure(QStringLiteral("PNG data are damaged"));
@@ -211,7 +230,8 @@ PictureLoad LoadOpenPicture(QFile& file, const PictureRequest& request)
         return PictureFailure(QStringLiteral("file is too large"));
     QByteArray data;
     try {
-        data = file.readAll();
+        // The size it has now, at most: a file that grows while it is read stays bounded.
+        data = file.read(file.size());
     } catch (const std::exception& e) {
         return PictureFailure(QString::fromLocal8Bit(e.what()));
     }
@@ -269,10 +289,10 @@ PictureLoad LoadPictureFromData(const QByteArray& data, const PictureRequest& re
 
 PictureLoad LoadPicture(const QString& path, const PictureRequest& request)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (!pictures::OpenRegularFile(file, path)) {
         qCDebug(lcPictures) << "cannot open" << path << file.errorString();
-        return pictures::PictureFailure(file.errorString());
+        return pictures::PictureFailure(QStringLiteral("not a file that can be read"));
     }
     return pictures::LoadOpenPicture(file, request);
 }

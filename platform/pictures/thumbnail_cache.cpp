@@ -2,6 +2,8 @@
 
 #include "pictures/file_replace.h"
 #include "pictures/picture_format.h"
+#include "pictures/png_chunks.h"
+#include "pictures/regular_file.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -28,6 +30,7 @@ constexpr int kEntryQuality = 100;
 
 const char* const kUriKey = "Thumb::URI";
 const char* const kModifiedKey = "Thumb::MTime";
+const char* const kSizeKey = "Thumb::Size";
 
 constexpr QFileDevice::Permissions kFolderPermissions =
     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
@@ -113,36 +116,45 @@ std::optional<QImage> ReadCacheEntry(QByteArrayView png, const CacheKey& key)
     QImage image = reader.read();
     if (image.isNull() || image.text(QLatin1String(kUriKey)) != key.uri)
         return std::nullopt;
-    bool isNumber = false;
-    const qint64 modified = image.text(QLatin1String(kModifiedKey)).trimmed().toLongLong(&isNumber);
-    if (!isNumber || modified != key.modified)
+    const auto number = [&image](const char* name) -> std::optional<qint64> {
+        bool isNumber = false;
+        const qint64 value = image.text(QLatin1String(name)).trimmed().toLongLong(&isNumber);
+        return isNumber ? std::optional<qint64>(value) : std::nullopt;
+    };
+    if (number(kModifiedKey) != key.modified)
+        return std::nullopt;
+    const bool sizeRecorded = !image.text(QLatin1String(kSizeKey)).isEmpty();
+    if (sizeRecorded && key.size >= 0 && number(kSizeKey) != key.size)
         return std::nullopt;
     return InLoaderFormat(std::move(image));
 }
 
 QByteArray EncodeCacheEntry(const QImage& image, const CacheKey& key, const CacheEntryFacts& facts)
 {
-    QImage entry = image;
-    entry.setText(QLatin1String(kUriKey), key.uri);
-    entry.setText(QLatin1String(kModifiedKey), QString::number(key.modified));
-    entry.setText(QStringLiteral("Thumb::Size"), QString::number(facts.fileSize));
-    if (!facts.mimeType.isEmpty())
-        entry.setText(QStringLiteral("Thumb::Mime"), facts.mimeType);
-    if (!facts.pictureSize.isEmpty()) {
-        entry.setText(QStringLiteral("Thumb::Image::Width"),
-                      QString::number(facts.pictureSize.width()));
-        entry.setText(QStringLiteral("Thumb::Image::Height"),
-                      QString::number(facts.pictureSize.height()));
-    }
-    entry.setText(QStringLiteral("Software"), QStringLiteral("Tessellon"));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
+    QByteArray pixels;
+    QBuffer buffer(&pixels);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "png");
     writer.setQuality(kEntryQuality);
-    if (!writer.write(entry))
+    // The pixels alone: the texts a picture carries of its own (a JPEG's comment) stay out.
+    QImage plain(image.constBits(), image.width(), image.height(), image.bytesPerLine(),
+                 image.format());
+    plain.setColorTable(image.colorTable());
+    if (!writer.write(plain))
         return {};
-    return bytes;
+    // A URI is ASCII by construction; the rest are numbers and the program's name.
+    std::vector<PngText> texts = {{kUriKey, key.uri.toLatin1()},
+                                  {kModifiedKey, QByteArray::number(key.modified)}};
+    if (key.size >= 0)
+        texts.emplace_back(kSizeKey, QByteArray::number(key.size));
+    if (!facts.mimeType.isEmpty())
+        texts.emplace_back("Thumb::Mimetype", facts.mimeType.toLatin1());
+    if (!facts.pictureSize.isEmpty()) {
+        texts.emplace_back("Thumb::Image::Width", QByteArray::number(facts.pictureSize.width()));
+        texts.emplace_back("Thumb::Image::Height", QByteArray::number(facts.pictureSize.height()));
+    }
+    texts.emplace_back("Software", "Tessellon");
+    return WithPngTexts(pixels, texts);
 }
 
 ThumbnailCache::ThumbnailCache(const QString& folder)
@@ -155,11 +167,12 @@ std::optional<QImage> ThumbnailCache::Find(const CacheKey& key, int longestSide)
     for (const CacheFlavor& flavor : kCacheFlavors) {
         if (flavor.size < longestSide)
             continue;
-        QFile file(folder_ + QLatin1Char('/') + QLatin1String(flavor.folder) + QLatin1Char('/') +
-                   name);
-        if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxEntryBytes)
+        QFile file;
+        if (!OpenRegularFile(file, folder_ + QLatin1Char('/') + QLatin1String(flavor.folder) +
+                                       QLatin1Char('/') + name) ||
+            file.size() > kMaxEntryBytes)
             continue;
-        std::optional<QImage> image = ReadCacheEntry(file.readAll(), key);
+        std::optional<QImage> image = ReadCacheEntry(file.read(file.size()), key);
         if (image && std::max(image->width(), image->height()) >= longestSide)
             return image;
     }

@@ -43,21 +43,23 @@ struct CacheKey
 {
     QString uri;
     qint64 modified = 0; // seconds since 1970, as stat gives them
+    qint64 size = -1;    // the file's size in bytes; -1 when unknown
 };
 
 // The picture of an entry's PNG data when the entry stands for `key`: its Thumb::URI and
-// Thumb::MTime match. Nothing for damaged data, another picture or a stale entry.
+// Thumb::MTime match, and so does its Thumb::Size where it has one, as GLib checks them.
+// Nothing for damaged data, another picture or a stale entry.
 std::optional<QImage> ReadCacheEntry(QByteArrayView png, const CacheKey& key);
 
 // What an entry records of its picture besides the key.
 struct CacheEntryFacts
 {
-    qint64 fileSize = 0;
     QString mimeType;
     QSize pictureSize; // the picture's full size; empty when unknown
 };
 
-// The PNG data of an entry for `image`, carrying the key and the facts.
+// The PNG data of an entry for `image`, carrying the key and the facts in uncompressed
+// tEXt chunks, the only kind GLib reads.
 QByteArray EncodeCacheEntry(const QImage& image, const CacheKey& key, const CacheEntryFacts& facts);
 
 class ThumbnailCache

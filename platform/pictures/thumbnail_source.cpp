@@ -1,16 +1,15 @@
 #include "pictures/thumbnail_source.h"
 
-#include "pictures/bmp_decoder.h"
 #include "pictures/jpeg_head.h"
 #include "pictures/picture_format.h"
 #include "pictures/picture_internal.h"
+#include "pictures/regular_file.h"
 #include "pictures/thumbnail_cache.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QTransform>
 
 #include <algorithm>
 #include <cstdlib>
@@ -19,8 +18,6 @@
 namespace pictures {
 namespace {
 
-// Enough of a file to tell its format and read a bitmap's or a GIF's size.
-constexpr qint64 kHeadBytes = 512;
 // Embedded previews are small; anything larger is no preview.
 constexpr int kMaxPreviewSide = 1024;
 // Letterbox bars are black, give or take what JPEG compression adds.
@@ -39,26 +36,13 @@ struct FileFacts
 FileFacts ReadFileFacts(QFile& file)
 {
     FileFacts facts;
-    const QByteArray head = file.peek(kHeadBytes);
+    const QByteArray head = file.peek(kPictureHeadBytes);
     facts.format = DetectPictureFormat(head);
-    switch (facts.format) {
-    case PictureFormat::Jpeg:
-        if (std::optional<JpegHead> jpeg = ReadJpegHead(file)) {
-            facts.jpeg = std::move(*jpeg);
-            facts.size = facts.jpeg.OrientedSize();
-        }
-        break;
-    case PictureFormat::Bmp:
-        if (const std::optional<DibInfo> info = ReadDibInfo(QByteArrayView(head).sliced(14)))
-            facts.size = QSize(info->width, info->height);
-        break;
-    case PictureFormat::Gif:
-        // The logical screen, which every frame is drawn into.
-        if (head.size() >= 10)
-            facts.size = QSize(LeU16(head, 6), LeU16(head, 8));
-        break;
-    default:
-        break;
+    if (facts.format != PictureFormat::Jpeg) {
+        facts.size = StatedPictureSize(facts.format, head);
+    } else if (std::optional<JpegHead> jpeg = ReadJpegHead(file)) {
+        facts.jpeg = std::move(*jpeg);
+        facts.size = facts.jpeg.OrientedSize();
     }
     return facts;
 }
@@ -210,7 +194,7 @@ PictureLoad DecodeAndStore(QFile& file, const PictureRequest& request, const Fil
     if (!load || LongestSide(load.picture->image.size()) != flavor->size)
         return load;
     cache->Store(*flavor, load.picture->image, key,
-                 {file.size(), QString::fromLatin1(MimeType(facts.format)), load.picture->size});
+                 {QString::fromLatin1(MimeType(facts.format)), load.picture->size});
     return Finish(std::move(load), request);
 }
 
@@ -246,35 +230,12 @@ std::optional<QRect> PreviewContent(const QImage& preview, QSize stored)
     return left ? std::optional<QRect>(QRect(*left, 0, extent, height)) : std::nullopt;
 }
 
-QImage Oriented(const QImage& image, int orientation)
-{
-    // As Qt turns a decoded photo: mirror first, then a quarter turn clockwise.
-    switch (orientation) {
-    case 2:
-        return image.mirrored(true, false);
-    case 3:
-        return image.mirrored(true, true);
-    case 4:
-        return image.mirrored(false, true);
-    case 5:
-        return image.mirrored(false, true).transformed(QTransform().rotate(90));
-    case 6:
-        return image.transformed(QTransform().rotate(90));
-    case 7:
-        return image.mirrored(true, false).transformed(QTransform().rotate(90));
-    case 8:
-        return image.transformed(QTransform().rotate(270));
-    default:
-        return image;
-    }
-}
-
 PictureLoad LoadThumbnailPicture(const QString& path, const PictureRequest& request,
                                  const ThumbnailSources& sources)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return PictureFailure(file.errorString());
+    QFile file;
+    if (!OpenRegularFile(file, path))
+        return PictureFailure(QStringLiteral("not a file that can be read"));
     const FileFacts facts = ReadFileFacts(file);
     if (!file.seek(0))
         return PictureFailure(file.errorString());
@@ -293,7 +254,8 @@ PictureLoad LoadThumbnailPicture(const QString& path, const PictureRequest& requ
     if (!cache || !IsCacheable(facts) || cache->Holds(path))
         return LoadOpenPicture(file, request);
     const CacheKey key{FileUri(QFileInfo(path).absoluteFilePath()),
-                       file.fileTime(QFileDevice::FileModificationTime).toSecsSinceEpoch()};
+                       file.fileTime(QFileDevice::FileModificationTime).toSecsSinceEpoch(),
+                       file.size()};
     if (std::optional<QImage> entry = cache->Find(key, LongestSide(drawn)))
         return Finished({std::move(*entry), facts.size}, request);
     return DecodeAndStore(file, request, facts, sources.writeCache ? &*cache : nullptr, key);

@@ -41,7 +41,4 @@ PictureLoad LoadThumbnailPicture(const QString& path, const PictureRequest& requ
 // along its edges are taken off, if that matches. Nothing when neither does.
 std::optional<QRect> PreviewContent(const QImage& preview, QSize stored);
 
-// `image` turned as EXIF `orientation` (1 to 8) says.
-QImage Oriented(const QImage& image, int orientation);
-
 } // namespace pictures

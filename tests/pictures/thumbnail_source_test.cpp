@@ -8,10 +8,15 @@
 #include <QFile>
 #include <QImageWriter>
 #include <QPainter>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QtConcurrent>
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace pictures;
@@ -215,10 +220,31 @@ TEST_F(ThumbnailSourceTest, PreviewMustCoverTheDrawnPixelsAtTheScreensRatio)
     EXPECT_TRUE(Near(Centre(Load(path, {true, QString(), false}, ThumbnailRequest(3))), kRed));
 }
 
-// The preview is turned as the photo is, so both show the same way up.
-TEST_F(ThumbnailSourceTest, PreviewsTurnWithThePhotosOrientation)
+// A photo shows the same way up from every source: decoded, from its preview (turned by
+// the photo's orientation, not its own) and from the cache entry a decode left. One rule
+// decides the orientation: the first image's tag, SHORT or LONG, of the EXIF block
+// wherever it stands; a tag in the preview's directory is the preview's own.
+TEST_F(ThumbnailSourceTest, EverySourceTurnsAPhotoByTheSameRule)
 {
-    for (int orientation = 1; orientation <= 8; ++orientation) {
+    struct Case
+    {
+        std::string name;
+        ExifLayout layout;
+        bool afterXmp = false;
+        int applied = 1; // the orientation that turns the photo
+    };
+    std::vector<Case> cases;
+    for (int orientation = 1; orientation <= 8; ++orientation)
+        cases.push_back({"orientation " + std::to_string(orientation),
+                         {.orientation = orientation},
+                         false,
+                         orientation});
+    cases.push_back({"stored as LONG", {.orientation = 6, .asLong = true}, false, 6});
+    cases.push_back(
+        {"in the preview's directory only", {.orientation = 6, .inSecond = true}, false, 1});
+    cases.push_back({"after an XMP block", {.orientation = 6}, true, 6});
+
+    for (Case& c : cases) {
         JpegFixture photo;
         photo.width = 640;
         photo.height = 480;
@@ -227,22 +253,37 @@ TEST_F(ThumbnailSourceTest, PreviewsTurnWithThePhotosOrientation)
         preview.width = 160;
         preview.height = 120;
         preview.colour = QuadrantColours(160, 120, 120);
-        photo.exif = ExifBlock(orientation, WriteJpeg(preview));
-        const QString path =
-            Write(QStringLiteral("turned%1.jpg").arg(orientation), WriteJpeg(photo));
+        c.layout.preview = WriteJpeg(preview);
+        photo.exif = ExifBlock(c.layout);
+        if (c.afterXmp)
+            photo.leadingApp1 = XmpBlock();
+        const QString path = Write(QString::fromStdString(c.name) + u".jpg"_s, WriteJpeg(photo));
 
         const Picture decoded = Load(path, {false, QString(), false});
+        const QSize upright(640, 480);
+        EXPECT_EQ(decoded.size, c.applied >= 5 ? upright.transposed() : upright) << c.name;
         const Picture fromPreview = Load(path, {true, QString(), false});
-        ASSERT_EQ(fromPreview.size, decoded.size) << orientation;
-        ASSERT_EQ(fromPreview.image.size(), decoded.image.size()) << orientation;
-        const std::array<QRgb, 4> bright = Quadrants(decoded.image);
-        const std::array<QRgb, 4> dim = Quadrants(fromPreview.image);
-        for (size_t q = 0; q < 4; ++q) {
-            const QRgb halved =
-                qRgb(qRed(bright[q]) / 2, qGreen(bright[q]) / 2, qBlue(bright[q]) / 2);
-            EXPECT_TRUE(Near(dim[q], halved, 30))
-                << "orientation " << orientation << " quadrant " << q;
+        Load(path, WithCache());
+        ASSERT_TRUE(QFile::exists(EntryPath(path))) << c.name;
+        const Picture fromCache = Load(path, WithCache());
+        for (const Picture* other : {&fromPreview, &fromCache}) {
+            const char* source = other == &fromPreview ? "preview" : "cache";
+            ASSERT_EQ(other->size, decoded.size) << c.name << ", " << source;
+            ASSERT_EQ(other->image.size(), decoded.image.size()) << c.name << ", " << source;
+            const std::array<QRgb, 4> expected = Quadrants(decoded.image);
+            const std::array<QRgb, 4> found = Quadrants(other->image);
+            const int divisor = other == &fromPreview ? 2 : 1;
+            for (size_t q = 0; q < 4; ++q) {
+                const QRgb scaled = qRgb(qRed(expected[q]) / divisor, qGreen(expected[q]) / divisor,
+                                         qBlue(expected[q]) / divisor);
+                EXPECT_TRUE(Near(found[q], scaled, 30))
+                    << c.name << ", " << source << ", quadrant " << q;
+            }
         }
+        // The decoded photo itself: its top left quadrant, red, lands where the turn takes it.
+        const std::array<QRgb, 4> quadrants = Quadrants(decoded.image);
+        const size_t redAt[] = {0, 0, 1, 3, 2, 0, 1, 3, 2};
+        EXPECT_TRUE(IsReddish(quadrants[redAt[c.applied]])) << c.name;
     }
 }
 
@@ -289,7 +330,7 @@ TEST_F(ThumbnailSourceTest, ADecodeLeavesAnEntryThatTheNextLoadUses)
     EXPECT_EQ(entry.text(u"Thumb::MTime"_s).toLongLong(),
               QFileInfo(path).lastModified().toSecsSinceEpoch());
     EXPECT_EQ(entry.text(u"Thumb::Size"_s).toLongLong(), QFileInfo(path).size());
-    EXPECT_EQ(entry.text(u"Thumb::Mime"_s), QStringLiteral("image/jpeg"));
+    EXPECT_EQ(entry.text(u"Thumb::Mimetype"_s), QStringLiteral("image/jpeg"));
 
     // Another program's entry for the same file and time is taken as it is.
     const ThumbnailCache cache(CacheFolder());
@@ -300,6 +341,31 @@ TEST_F(ThumbnailSourceTest, ADecodeLeavesAnEntryThatTheNextLoadUses)
     EXPECT_EQ(second.size, QSize(800, 600));
     EXPECT_EQ(second.image.size(), first.image.size());
     EXPECT_TRUE(Near(Centre(second), kGreen));
+}
+
+// GLib's own reader of the cache, asked through gio: the GTK file chooser and every other
+// GIO user take what it calls valid and write again what it does not.
+TEST_F(ThumbnailSourceTest, GlibTakesTheEntriesItFinds)
+{
+    const QString gio = QStandardPaths::findExecutable(u"gio"_s);
+    if (gio.isEmpty())
+        GTEST_SKIP() << "gio is not installed (Debian's libglib2.0-bin)";
+    const QString names[] = {u"photo [1].jpg"_s, u"\u00e9t\u00e9 #2.jpg"_s,
+                             u"a rather long name for a photograph of the harbour at dawn.jpg"_s,
+                             u"short.jpg"_s};
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"XDG_CACHE_HOME"_s, folder_.filePath(u"cache"_s));
+    for (const QString& name : names) {
+        const QString path = Write(name, RedPhoto(800, 600));
+        Load(path, WithCache());
+        ASSERT_TRUE(QFile::exists(EntryPath(path))) << name.toStdString();
+        QProcess info;
+        info.setProcessEnvironment(environment);
+        info.start(gio, {u"info"_s, u"-a"_s, u"thumbnail::is-valid"_s, path});
+        ASSERT_TRUE(info.waitForFinished(30000));
+        EXPECT_TRUE(info.readAllStandardOutput().contains("thumbnail::is-valid: TRUE"))
+            << name.toStdString();
+    }
 }
 
 TEST_F(ThumbnailSourceTest, AChangedFileIsDecodedAgainAndItsEntryRenewed)
@@ -314,6 +380,71 @@ TEST_F(ThumbnailSourceTest, AChangedFileIsDecodedAgainAndItsEntryRenewed)
     ASSERT_TRUE(entry.load(EntryPath(path)));
     EXPECT_EQ(entry.text(u"Thumb::MTime"_s).toLongLong(), modified);
     EXPECT_TRUE(Near(entry.pixel(64, 48), kRed));
+}
+
+// Replaced by a file of another size with the time kept (cp --preserve=timestamps, or a
+// download cut short): the entry, which records the old size, no longer stands for it.
+TEST_F(ThumbnailSourceTest, AFileOfAnotherSizeAtTheSameTimeIsDecodedAgain)
+{
+    const QString path = Write(QStringLiteral("photo.jpg"), RedPhoto(800, 600));
+    const QDateTime modified = QFileInfo(path).lastModified();
+    const ThumbnailCache cache(CacheFolder());
+    ASSERT_TRUE(cache.Store(kCacheFlavors[0], Solid({128, 96}, kGreen),
+                            {FileUri(path), modified.toSecsSinceEpoch(), QFileInfo(path).size()},
+                            {}));
+    EXPECT_TRUE(Near(Centre(Load(path, WithCache())), kGreen));
+
+    Write(QStringLiteral("photo.jpg"), RedPhoto(800, 500));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
+    file.close();
+    const Picture replaced = Load(path, WithCache());
+    EXPECT_EQ(replaced.size, QSize(800, 500));
+    EXPECT_TRUE(Near(Centre(replaced), kRed));
+}
+
+// Files that are not files, planted where entries or pictures belong: a FIFO that nobody
+// writes would block the reading thread in open(), a link to /dev/zero would be read
+// without end. They cost neither a hang nor unbounded memory.
+TEST_F(ThumbnailSourceTest, FifosAndDevicesAreNeitherEntriesNorPictures)
+{
+    const QString photo = Write(QStringLiteral("photo.jpg"), RedPhoto(800, 600));
+    for (const char* flavor : {"normal", "large"})
+        ASSERT_TRUE(QDir().mkpath(CacheFolder() + u'/' + QLatin1String(flavor)));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(EntryPath(photo, "normal")).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(u"/dev/zero"_s, EntryPath(photo, "large")));
+    const QString fifo = folder_.filePath(u"fifo.jpg"_s);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString linkedFifo = folder_.filePath(u"linked fifo.jpg"_s);
+    ASSERT_TRUE(QFile::link(fifo, linkedFifo));
+    const QString zero = folder_.filePath(u"zero.gif"_s);
+    ASSERT_TRUE(QFile::link(u"/dev/zero"_s, zero));
+
+    // On a thread of its own, so that a hang shows as a failure, not as a stuck test.
+    const auto within = [](const std::function<PictureLoad()>& load) {
+        QFuture<PictureLoad> future = QtConcurrent::run(load);
+        const bool done = QTest::qWaitFor([&] { return future.isFinished(); }, 20000);
+        return done ? std::optional<PictureLoad>(future.result()) : std::nullopt;
+    };
+    const ThumbnailSources sources = WithCache();
+    // At a ratio of 1 the normal entry is looked up first, at 2.5 the large one.
+    for (const qreal ratio : {1.0, 2.5}) {
+        const std::optional<PictureLoad> decoded =
+            within([&] { return LoadThumbnailPicture(photo, ThumbnailRequest(ratio), sources); });
+        ASSERT_TRUE(decoded) << "the load never ended at a ratio of " << ratio;
+        ASSERT_TRUE(*decoded);
+        EXPECT_TRUE(Near(Centre(*decoded->picture), kRed));
+    }
+    for (const QString& path : {fifo, linkedFifo, zero}) {
+        const std::optional<PictureLoad> source =
+            within([&] { return LoadThumbnailPicture(path, ThumbnailRequest(), sources); });
+        ASSERT_TRUE(source) << path.toStdString() << ": the load never ended";
+        EXPECT_FALSE(*source) << path.toStdString();
+        const std::optional<PictureLoad> plain = within([&] { return LoadPicture(path); });
+        ASSERT_TRUE(plain) << path.toStdString() << ": the load never ended";
+        EXPECT_FALSE(*plain) << path.toStdString();
+    }
 }
 
 TEST_F(ThumbnailSourceTest, AFileThatCannotBeReadFailsWhateverTheCacheHolds)

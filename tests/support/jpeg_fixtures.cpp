@@ -70,6 +70,10 @@ QByteArray WriteJpeg(const JpegFixture& fixture)
     if (fixture.progressive)
         jpeg_simple_progression(&info);
     jpeg_start_compress(&info, TRUE);
+    if (!fixture.leadingApp1.isEmpty())
+        jpeg_write_marker(&info, JPEG_APP0 + 1,
+                          reinterpret_cast<const JOCTET*>(fixture.leadingApp1.data()),
+                          unsigned(fixture.leadingApp1.size()));
     if (!fixture.exif.isEmpty())
         jpeg_write_marker(&info, JPEG_APP0 + 1,
                           reinterpret_cast<const JOCTET*>(fixture.exif.data()),
@@ -103,27 +107,51 @@ QByteArray WriteJpeg(const JpegFixture& fixture)
 
 QByteArray ExifBlock(int orientation, const QByteArray& preview, bool bigEndian)
 {
+    ExifLayout layout;
+    layout.orientation = orientation;
+    layout.preview = preview;
+    return ExifBlock(layout, bigEndian);
+}
+
+QByteArray ExifBlock(const ExifLayout& layout, bool bigEndian)
+{
+    const bool orientation = layout.orientation > 0;
+    const quint16 orientationType = layout.asLong ? 4 : 3;
     TiffWriter tiff(bigEndian);
     tiff.Data() = bigEndian ? QByteArray("MM", 2) : QByteArray("II", 2);
     tiff.U16(42);
     tiff.U32(8);
     // The first directory: the orientation, then the offset of the second.
-    const quint16 firstCount = orientation > 0 ? 1 : 0;
+    const quint16 firstCount = orientation && !layout.inSecond ? 1 : 0;
     tiff.U16(firstCount);
-    if (orientation > 0)
-        tiff.Entry(0x0112, 3, quint32(orientation));
+    if (firstCount > 0)
+        tiff.Entry(0x0112, orientationType, quint32(layout.orientation));
     const quint32 second = 8 + 2 + 12 * firstCount + 4;
-    tiff.U32(preview.isEmpty() ? 0 : second);
-    if (!preview.isEmpty()) {
-        const quint32 previewAt = second + 2 + 3 * 12 + 4;
-        tiff.U16(3);
+    const bool hasSecond = !layout.preview.isEmpty() || (orientation && layout.inSecond);
+    tiff.U32(hasSecond ? second : 0);
+    if (!hasSecond)
+        return QByteArray("Exif\0\0", 6) + tiff.Data();
+    const quint16 secondCount = (layout.preview.isEmpty() ? 0 : 3) + (layout.inSecond ? 1 : 0);
+    const quint32 previewAt = second + 2 + 12 * secondCount + 4;
+    tiff.U16(secondCount);
+    if (!layout.preview.isEmpty())
         tiff.Entry(0x0103, 3, 6); // compression: JPEG
+    if (layout.inSecond)
+        tiff.Entry(0x0112, orientationType, quint32(layout.orientation));
+    if (!layout.preview.isEmpty()) {
         tiff.Entry(0x0201, 4, previewAt);
-        tiff.Entry(0x0202, 4, quint32(preview.size()));
-        tiff.U32(0);
-        tiff.Data().append(preview);
+        tiff.Entry(0x0202, 4, quint32(layout.preview.size()));
     }
+    tiff.U32(0);
+    tiff.Data().append(layout.preview);
     return QByteArray("Exif\0\0", 6) + tiff.Data();
+}
+
+QByteArray XmpBlock()
+{
+    return QByteArray("http://ns.adobe.com/xap/1.0/\0", 29) +
+           "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf="
+           "\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"/></x:xmpmeta>";
 }
 
 QByteArray SolidJpeg(int width, int height, QRgb colour)
