@@ -18,8 +18,9 @@ QImage ResampledTo(const QImage& pixels, QSize size)
 
 } // namespace
 
-// Draws the source's picture into the target as a 64 x 64 thumbnail on button face,
-// framed by a one-pixel black outline that touches the picture on every side. The
+// Draws the source's picture, on the source's background, into the target as a 64 x 64
+// thumbnail on button face, framed by a one-pixel black outline that touches the picture
+// on every side. The
 // target draws at the screen's pixel ratio; the geometry stays in logical pixels.
 void frmMosaq::DrawThumbnail(const PictureBox& source, PictureBox& target)
 {
@@ -34,6 +35,9 @@ void frmMosaq::DrawThumbnail(const PictureBox& source, PictureBox& target)
     const qreal ratio = surface.devicePixelRatio();
     QPainter painter(&surface);
     if (!picture.image.isNull() && !rect.isEmpty()) {
+        // The picture is copied as the source box shows it: over the source's own
+        // background, which fills whatever the picture leaves transparent.
+        painter.fillRect(rect, source.ResolvedBackColor());
         QImage pixels = ResampledTo(
             picture.image, ThumbnailPixelSize(QSizeF(target.width(), target.height()),
                                               QSizeF(source.width(), source.height()), ratio));

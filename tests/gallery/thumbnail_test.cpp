@@ -107,12 +107,25 @@ TEST_F(ThumbnailTest, EveryDrawingStartsFromAClearTarget)
     EXPECT_EQ(At(second, 30, 30), QColor(Qt::blue));
 }
 
-TEST_F(ThumbnailTest, TransparentPicturesShowTheButtonFace)
+// The thumbnail is copied from the source box, which shows the picture over its window
+// colour: an icon's transparent corners show that colour inside the outline, and only the
+// margin around the outline shows the button face.
+TEST_F(ThumbnailTest, TransparentAreasShowTheSourcesWindowColour)
 {
-    QImage clear(20, 20, QImage::Format_ARGB32);
-    clear.fill(Qt::transparent);
-    const QImage thumbnail = Draw(clear, clear.size());
-    EXPECT_EQ(At(thumbnail, 31, 31), ButtonFace());
+    QImage half(20, 20, QImage::Format_ARGB32);
+    half.fill(Qt::transparent);
+    for (int y = 0; y < 20; ++y) {
+        for (int x = 10; x < 20; ++x)
+            half.setPixelColor(x, y, Qt::red);
+    }
+    const QImage thumbnail = Draw(half, half.size());
+    const QColor window = window_->palette().color(QPalette::Base);
+    ASSERT_NE(window, ButtonFace()) << "the test needs two colours that differ";
+    EXPECT_EQ(window_->picLoad->ResolvedBackColor(), window);
+    EXPECT_EQ(At(thumbnail, 24, 31), window);
+    EXPECT_EQ(At(thumbnail, 36, 31), QColor(Qt::red));
+    EXPECT_EQ(At(thumbnail, 21, 21), QColor(Qt::black));
+    EXPECT_EQ(At(thumbnail, 5, 5), ButtonFace());
 }
 
 TEST_F(ThumbnailTest, DrawsAtTheScreensPixelRatio)
