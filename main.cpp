@@ -1,5 +1,6 @@
 #include "clipboard/clipboard.h"
 #include "main_window/frmMosaq.h"
+#include "session/end_requests.h"
 
 #include <QApplication>
 
@@ -13,6 +14,10 @@ int main(int argc, char* argv[])
     {
         frmMosaq window;
         QObject::connect(&window, &frmMosaq::ProgramEnded, &app, &QCoreApplication::quit);
+        // Ended by the system, the program ends as its own Exit ends it.
+        WatchEndRequests(&window, [&window] {
+            window.tbrMain_ButtonClick(window.ToolbarButtonByKey(QStringLiteral("Exit")));
+        });
         window.show();
         status = QApplication::exec();
     }

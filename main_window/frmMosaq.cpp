@@ -285,6 +285,9 @@ void frmMosaq::OnFirstExposure()
     if (window == nullptr || !window->isExposed())
         return;
     window->removeEventFilter(this);
+    // The window manager may have put the window exactly where it was asked to, and then
+    // reports nothing: the stored placement is checked against the frame all the same.
+    NotePlacementChange();
     QMetaObject::invokeMethod(
         this,
         [this] {

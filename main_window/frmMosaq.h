@@ -145,6 +145,8 @@ private:
     bool activating_ = false;
     // The stored outer placement, until the window is framed and has taken it.
     std::optional<QRect> pendingOuter_;
+    // The "Window Position" the window was restored to; empty when none could be.
+    QString restoredPosition_;
     QTimer placementSettle_;
     int placementCorrectionsLeft_ = 0;
     int validCells_ = 0; // cells that hold an image of the latest build

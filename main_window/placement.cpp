@@ -95,6 +95,16 @@ std::array<std::int32_t, 4> ApplyPlacement(const StoredPlacement& stored,
     return result;
 }
 
+std::optional<QRect> HeldPlacement(const QRect& outer, QSize desktop)
+{
+    const auto held = [](int value) {
+        return value >= -kWindowSystemLimit && value <= kWindowSystemLimit;
+    };
+    if (!held(outer.x()) || !held(outer.y()) || !held(outer.width()) || !held(outer.height()))
+        return std::nullopt;
+    return QRect(outer.topLeft(), outer.size().boundedTo(desktop));
+}
+
 std::optional<bool> ParseBoolean(const QString& text)
 {
     const QString trimmed = text.trimmed();

@@ -22,6 +22,15 @@ std::optional<double> LeadingNumber(QStringView piece);
 // treated as if none were stored.
 std::optional<StoredPlacement> ParseWindowPosition(const QString& text);
 
+// The largest coordinate and size the window system holds, in pixels: X11's are 16-bit.
+inline constexpr int kWindowSystemLimit = 32767;
+
+// The outer placement `outer`, in pixels, as the window system can hold it: nothing when a
+// coordinate or size lies beyond what it holds (such a value is treated as if none were
+// stored, like one beyond 32 bits); a size larger than the `desktop` is bounded to it, as
+// no window needs more pixels than all the screens have.
+std::optional<QRect> HeldPlacement(const QRect& outer, QSize desktop);
+
 // The stored placement applied over the current one.
 std::array<std::int32_t, 4> ApplyPlacement(const StoredPlacement& stored,
                                            const std::array<std::int32_t, 4>& current);

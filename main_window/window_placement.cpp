@@ -4,6 +4,7 @@
 
 #include <QGuiApplication>
 #include <QMoveEvent>
+#include <QScreen>
 #include <QWindow>
 
 #include <algorithm>
@@ -53,12 +54,17 @@ bool frmMosaq::RestorePlacement(const QString& stored)
         RoundToInt(outer.x() * twips.x()), RoundToInt(outer.y() * twips.y()),
         RoundToInt(outer.width() * twips.x()), RoundToInt(outer.height() * twips.y())};
     const std::array<std::int32_t, 4> target = ApplyPlacement(*placement, current);
-    const QRect restored(RoundToInt(target[0] / twips.x()), RoundToInt(target[1] / twips.y()),
-                         RoundToInt(target[2] / twips.x()), RoundToInt(target[3] / twips.y()));
+    const std::optional<QRect> restored =
+        HeldPlacement(QRect(RoundToInt(target[0] / twips.x()), RoundToInt(target[1] / twips.y()),
+                            RoundToInt(target[2] / twips.x()), RoundToInt(target[3] / twips.y())),
+                      screen()->virtualSize());
+    if (!restored)
+        return false;
+    restoredPosition_ = stored;
     // The layout keeps a shown window at its minimum size: a smaller target is never met.
-    pendingOuter_ = QRect(restored.topLeft(), restored.size().expandedTo(kMinimumOuterSize));
+    pendingOuter_ = QRect(restored->topLeft(), restored->size().expandedTo(kMinimumOuterSize));
     placementCorrectionsLeft_ = kPlacementCorrections;
-    ApplyOuterGeometry(restored);
+    ApplyOuterGeometry(*restored);
     return true;
 }
 
@@ -98,10 +104,11 @@ void frmMosaq::SavePlacement()
                                              static_cast<float>(outer.y() * twips.y()),
                                              static_cast<float>(outer.width() * twips.x()),
                                              static_cast<float>(outer.height() * twips.y())});
-    // Wayland tells no program where its window is: the position stored, from a session
-    // that knew it, is kept rather than replaced by a made-up one.
+    // Wayland tells no program where its window is: the position restored at the start,
+    // from a session that knew it, is kept rather than replaced by a made-up one. One that
+    // could not be restored is not kept either, or it would hold back the size ever after.
     if (QGuiApplication::platformName().startsWith(u"wayland"))
-        position = WithStoredPosition(ReadSetting(QStringLiteral("Window Position")), position);
+        position = WithStoredPosition(restoredPosition_, position);
     WriteSetting(QStringLiteral("Window Position"), position);
 }
 

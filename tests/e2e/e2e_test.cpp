@@ -11,6 +11,9 @@
 
 #include <sys/prctl.h>
 
+#include <csignal>
+#include <cstring>
+
 namespace {
 
 // In the order the gallery shows them.
@@ -57,6 +60,29 @@ TEST_F(EndToEndTest, FirstStartOpensTheRootFolderAndExitSavesThePlacement)
     EXPECT_EQ(Setting(QStringLiteral("Window Position")), PlacementText(geometry));
     EXPECT_EQ(Setting(QStringLiteral("Maximized")), QStringLiteral("False"));
 }
+
+// Ended by the system, the program ends as its own Exit ends it: through the window's
+// unload, which saves the placement; a second signal would end it at once.
+class EndSignalTest : public EndToEndTest, public ::testing::WithParamInterface<int>
+{};
+
+TEST_P(EndSignalTest, ATerminationSignalSavesThePlacementAsExitDoes)
+{
+    const QString folder = MakeImageFolder(QStringLiteral("pictures"), {kFolderImages[0]});
+    WriteSettings(SettingsText({{QStringLiteral("Last Path"), folder}}));
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    ASSERT_NO_FATAL_FAILURE(WaitForGallery({kFolderImages[0]}));
+    const QRect geometry = Geometry();
+
+    ASSERT_EQ(::kill(static_cast<pid_t>(program_->processId()), GetParam()), 0);
+    ExpectCleanEnd(WaitForEnd(kEndTimeout));
+    EXPECT_EQ(Setting(QStringLiteral("Window Position")), PlacementText(geometry));
+    EXPECT_EQ(Setting(QStringLiteral("Maximized")), QStringLiteral("False"));
+    EXPECT_EQ(Setting(QStringLiteral("Last Path")), folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, EndSignalTest, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
+                         [](const auto& info) { return std::string(strsignal(info.param)); });
 
 struct SelectionCase
 {

@@ -171,6 +171,62 @@ TEST_F(OpenboxTest, ATinyStoredSizeStillStartsMaximized)
     EXPECT_EQ(WaitForOuter(expected), expected);
 }
 
+// Stored sizes below the minimum: the frame lands where the placement says, at the minimum
+// size, with its title bar on the screen, in every start; also when openbox maps the
+// window just where it was asked and reports nothing that would prompt a correction.
+TEST_F(OpenboxTest, AStoredSizeBelowTheMinimumIsPutRightWithTheFrame)
+{
+    struct Case
+    {
+        const char* stored = nullptr;
+        QPoint at;
+    };
+    const Case cases[] = {{"abc, def", {0, 0}},
+                          {"0, 0", {0, 0}},
+                          {"0, 0, 4320, 3420", {0, 0}},
+                          {"1500, 1500, 4320, 3420", {100, 100}}};
+    folder_ = MakeImageFolder(QStringLiteral("pictures"), kImages);
+    for (const Case& c : cases) {
+        for (int start = 1; start <= 3; ++start) {
+            SCOPED_TRACE(std::string(c.stored) + ", start " + std::to_string(start));
+            WriteSettings(
+                SettingsText({{QStringLiteral("Last Path"), folder_},
+                              {QStringLiteral("Window Position"), QString::fromLatin1(c.stored)}}));
+            ASSERT_NO_FATAL_FAILURE(StartProgram());
+            const QRect expected(c.at, kMinimumSize);
+            EXPECT_EQ(WaitForOuter(expected), expected);
+            ASSERT_NO_FATAL_FAILURE(CloseThroughWindowManager());
+            ExpectCleanEnd(WaitForEnd(kEndTimeout));
+            EXPECT_EQ(Setting(QStringLiteral("Window Position")), PlacementText(expected));
+        }
+    }
+}
+
+// Numbers within 32 bits but beyond the 16 bits of X11's coordinates are no placement; a
+// size within them but larger than the screen is bounded to it. Either way what is saved
+// is what the window had, and the next start is sane again.
+TEST_F(OpenboxTest, APlacementBeyondTheWindowSystemIsNotKept)
+{
+    const QRect screen(0, 0, 1280, 1024);
+    const char* const stored[] = {"100000000, 100000000, 100000000, 100000000",
+                                  "1500, 1500, 600000, 600000", "0, 0, 300000, 300000"};
+    folder_ = MakeImageFolder(QStringLiteral("pictures"), kImages);
+    for (const char* text : stored) {
+        SCOPED_TRACE(text);
+        WriteSettings(SettingsText({{QStringLiteral("Last Path"), folder_},
+                                    {QStringLiteral("Window Position"), QLatin1String(text)}}));
+        ASSERT_NO_FATAL_FAILURE(StartProgram());
+        ASSERT_NO_FATAL_FAILURE(WaitForGallery(kImages));
+        const QRect outer = SettledOuter();
+        EXPECT_LE(outer.width(), screen.width() + 2 * 8);
+        EXPECT_LE(outer.height(), screen.height() + 2 * 32);
+        EXPECT_TRUE(outer.intersects(screen));
+        ASSERT_NO_FATAL_FAILURE(CloseThroughWindowManager());
+        ExpectCleanEnd(WaitForEnd(kEndTimeout));
+        EXPECT_EQ(Setting(QStringLiteral("Window Position")), PlacementText(outer));
+    }
+}
+
 TEST_F(OpenboxTest, TheUserCannotDragTheWindowBelowItsMinimum)
 {
     WriteStart(kPlacement, false);

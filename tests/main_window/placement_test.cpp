@@ -108,6 +108,28 @@ TEST(Placement, AStoredPositionCanStandInForAnUnknownOne)
     }
 }
 
+TEST(Placement, OnlyWhatTheWindowSystemHoldsIsPlaced)
+{
+    const QSize desktop(1920, 1080);
+    struct Case
+    {
+        QRect outer;
+        std::optional<QRect> held;
+    };
+    const Case cases[] = {
+        {{100, 80, 640, 480}, QRect(100, 80, 640, 480)},
+        {{-5000, 30000, 640, 480}, QRect(-5000, 30000, 640, 480)}, // off screen, as stored
+        {{100, 100, 20000, 20000}, QRect(100, 100, 1920, 1080)},
+        {{100, 100, 40000, 300}, std::nullopt},
+        {{6666667, 6666667, 6666667, 6666667}, std::nullopt},
+        {{-32768, 0, 640, 480}, std::nullopt},
+        {{32767, -32767, 640, 480}, QRect(32767, -32767, 640, 480)},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(HeldPlacement(c.outer, desktop), c.held)
+            << c.outer.x() << ", " << c.outer.y() << ", " << c.outer.width();
+}
+
 TEST(Placement, MaximizedReadsBooleansAndNumbers)
 {
     struct Case
