@@ -96,8 +96,11 @@ Replacement ReplaceAtomically(const QString& path, QByteArrayView bytes,
     out.setDirectWriteFallback(false);
     if (faults.folderReadOnly || !out.open(QIODevice::WriteOnly))
         return Replacement::NoTemporary;
-    // Leaving without commit() removes the temporary and keeps the old file.
-    if (!budget.Write(out, bytes) || faults.renameFails)
+    // Leaving without commit() removes the temporary and keeps the old file. The text is
+    // flushed and checked first: QSaveFile buffers it, and its commit() renames the
+    // temporary over the file even when that last write failed (a full disk).
+    if (!budget.Write(out, bytes) || !out.flush() || out.error() != QFileDevice::NoError ||
+        faults.renameFails)
         return Replacement::Failed;
     return out.commit() ? Replacement::Written : Replacement::Failed;
 }
