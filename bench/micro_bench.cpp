@@ -6,8 +6,8 @@
 #include "gallery/decode_pipeline.h"
 #include "main_window/controls/file_list_box.h"
 #include "main_window/frmMosaq.h"
-#include "pictures/thumbnail_cache.h"
-#include "pictures/thumbnail_source.h"
+#include "thumbnails/thumbnail_cache.h"
+#include "thumbnails/thumbnail_source.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -24,8 +24,8 @@ namespace {
 void DrawThumbnailFromReducedPixels(benchmark::State& state)
 {
     frmMosaq window;
-    const Picture reduced{QImage(500, 375, QImage::Format_RGB32), QSize(4000, 3000)};
-    window.picLoad->SetPicture(ResampledForThumbnail(reduced, {64, 64}, 1.0));
+    // As the loader delivers a photo of 4000 x 3000: at the drawn size.
+    window.picLoad->SetPicture(Picture{QImage(62, 46, QImage::Format_RGB32), QSize(4000, 3000)});
     for (auto _ : state) {
         window.DrawThumbnail(*window.picLoad, *window.picThumb);
         benchmark::DoNotOptimize(window.picThumb->Snapshot());
@@ -33,14 +33,19 @@ void DrawThumbnailFromReducedPixels(benchmark::State& state)
 }
 BENCHMARK(DrawThumbnailFromReducedPixels);
 
-void ResampleReducedPhoto(benchmark::State& state)
+// A picture larger than it is drawn, which DrawThumbnail averages down itself.
+void DrawThumbnailFromLargerPixels(benchmark::State& state)
 {
+    frmMosaq window;
     QImage pixels(500, 375, QImage::Format_RGB32);
     pixels.fill(Qt::darkCyan);
-    for (auto _ : state)
-        benchmark::DoNotOptimize(ResampledForThumbnail({pixels, QSize(4000, 3000)}, {64, 64}, 1.0));
+    window.picLoad->SetPicture(Picture{pixels, QSize(4000, 3000)});
+    for (auto _ : state) {
+        window.DrawThumbnail(*window.picLoad, *window.picThumb);
+        benchmark::DoNotOptimize(window.picThumb->Snapshot());
+    }
 }
-BENCHMARK(ResampleReducedPhoto);
+BENCHMARK(DrawThumbnailFromLargerPixels);
 
 void ShortenLongCaption(benchmark::State& state)
 {
@@ -152,10 +157,11 @@ BENCHMARK_CAPTURE(DecodeForThumbnail, gif, "gif")->Apply(PictureSides);
 void ReadFromCache(benchmark::State& state)
 {
     const QString path = PictureFile("jpg", 1024);
-    const pictures::ThumbnailSources sources{false, CacheFolder(), true};
-    pictures::LoadThumbnailPicture(path, ThumbnailRequest(), sources); // leaves the entry
+    const thumbnails::ThumbnailSources sources{false, CacheFolder(), true};
+    thumbnails::LoadThumbnailPicture(path, ThumbnailRequest(), sources); // leaves the entry
     for (auto _ : state)
-        benchmark::DoNotOptimize(pictures::LoadThumbnailPicture(path, ThumbnailRequest(), sources));
+        benchmark::DoNotOptimize(
+            thumbnails::LoadThumbnailPicture(path, ThumbnailRequest(), sources));
 }
 BENCHMARK(ReadFromCache)->Unit(benchmark::kMicrosecond);
 
@@ -163,12 +169,13 @@ BENCHMARK(ReadFromCache)->Unit(benchmark::kMicrosecond);
 void DecodeLargePhoto(benchmark::State& state)
 {
     const QString path = PictureFile("jpg", 4000);
-    const pictures::ThumbnailSources sources{false, CacheFolder(), state.range(0) != 0};
+    const thumbnails::ThumbnailSources sources{false, CacheFolder(), state.range(0) != 0};
     for (auto _ : state) {
         state.PauseTiming();
         QDir(CacheFolder()).removeRecursively();
         state.ResumeTiming();
-        benchmark::DoNotOptimize(pictures::LoadThumbnailPicture(path, ThumbnailRequest(), sources));
+        benchmark::DoNotOptimize(
+            thumbnails::LoadThumbnailPicture(path, ThumbnailRequest(), sources));
     }
 }
 BENCHMARK(DecodeLargePhoto)->ArgName("write")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
@@ -189,10 +196,10 @@ void ReadCameraPreview(benchmark::State& state)
     QFile::copy(photo, camera);
     QProcess::execute(exiftool, {QStringLiteral("-q"), QStringLiteral("-overwrite_original"),
                                  QStringLiteral("-ThumbnailImage<=") + preview, camera});
-    const pictures::ThumbnailSources sources{true, QString(), false};
+    const thumbnails::ThumbnailSources sources{true, QString(), false};
     for (auto _ : state)
         benchmark::DoNotOptimize(
-            pictures::LoadThumbnailPicture(camera, ThumbnailRequest(), sources));
+            thumbnails::LoadThumbnailPicture(camera, ThumbnailRequest(), sources));
 }
 BENCHMARK(ReadCameraPreview)->Unit(benchmark::kMicrosecond);
 

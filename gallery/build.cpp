@@ -4,9 +4,10 @@
 #include "gallery/folder_path.h"
 #include "gallery/thumbnail_geometry.h"
 #include "main_window/frmMosaq.h"
+#include "main_window/progress_geometry.h"
 #include "pictures/picture.h"
-#include "pictures/thumbnail_cache.h"
-#include "pictures/thumbnail_source.h"
+#include "thumbnails/thumbnail_cache.h"
+#include "thumbnails/thumbnail_source.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -94,14 +95,13 @@ bool frmMosaq::LoadThumbnails()
     SetCountCaption(CountCaption(listed));
     PlaceProgressBar();
 
-    const pictures::ThumbnailSources sources{true, pictures::DefaultThumbnailCacheFolder(),
-                                             writeThumbnailCache_};
-    DecodePipeline pipeline(DecodeJobs(*filHidden, folder, devicePixelRatioF(), LargeIconSize()),
-                            QSize(kThumbnailSize, kThumbnailSize), devicePixelRatioF(),
-                            2 * QThread::idealThreadCount(),
-                            [sources](const DecodePipeline::Job& job) {
-                                return LoadThumbnailPicture(job.path, job.request, sources);
-                            });
+    const thumbnails::ThumbnailSources sources{true, thumbnails::DefaultThumbnailCacheFolder(),
+                                               writeThumbnailCache_};
+    DecodePipeline pipeline(
+        DecodeJobs(*filHidden, folder, devicePixelRatioF(), LargeIconSize()),
+        2 * QThread::idealThreadCount(), [sources](const DecodePipeline::Job& job) {
+            return thumbnails::LoadThumbnailPicture(job.path, job.request, sources);
+        });
     const auto superseded = [this, generation] { return BuildSuperseded(generation); };
     const QFontMetrics canvasMetrics(picSlide->font());
     const TextWidthFunction textWidth = [&canvasMetrics](const QString& text) {
@@ -119,26 +119,42 @@ bool frmMosaq::LoadThumbnails()
         std::optional<PictureLoad> decoded = AwaitPicture(pipeline, j, superseded);
         if (!decoded)
             return false;
-        PictureLoad& load = *decoded;
-        if (!load) {
-            qCDebug(lcGallery) << "skipped" << name << load.error;
-            continue;
-        }
-        picLoad->SetPicture(std::move(*load.picture));
-        DrawThumbnail(*picLoad, *picThumb);
-        ThumbButton* cell = loaded == 0 ? optThumb(0) : CreateCell(loaded);
-        cell->SetTag(name);
-        cell->SetPicture(picThumb->Snapshot());
-        cell->SetCaption(ShortenCaption(name, static_cast<float>(cell->width()), textWidth));
-        cell->SetInGallery(true);
-        validCells_ = ++loaded;
+        if (AddCell(*decoded, name, loaded, textWidth))
+            validCells_ = ++loaded;
     }
+    FinishBuild();
+    return true;
+}
 
+// The build's step for one file: the file's picture drawn as a thumbnail into cell
+// `index`, with the file's name as tag and shortened caption. False, and no cell, for a
+// file that did not load.
+bool frmMosaq::AddCell(PictureLoad& load, const QString& name, int index,
+                       const TextWidthFunction& textWidth)
+{
+    if (!load) {
+        qCDebug(lcGallery) << "skipped" << name << load.error;
+        return false;
+    }
+    picLoad->SetPicture(std::move(*load.picture));
+    DrawThumbnail(*picLoad, *picThumb);
+    ThumbButton* cell = index == 0 ? optThumb(0) : CreateCell(index);
+    cell->SetTag(name);
+    cell->SetPicture(picThumb->Snapshot());
+    cell->SetCaption(ShortenCaption(name, static_cast<float>(cell->width()), textWidth));
+    cell->SetInGallery(true);
+    return true;
+}
+
+// The build's end: the progress off, cell 0 selected, the gallery laid out and shown with
+// the count of the cells it holds.
+void frmMosaq::FinishBuild()
+{
     picProgress->hide();
     picLoad->ClearPicture();
     picThumb->ClearPicture();
     picThumb->Cls();
-    if (loaded == 0) {
+    if (validCells_ == 0) {
         ClearCell(optThumb(0));
         sbrMain->SetPanelText(2, FolderPath());
     } else if (optThumb(0)->isChecked()) {
@@ -149,10 +165,9 @@ bool frmMosaq::LoadThumbnails()
     selectedIndex_ = 0;
     Form_Resize();
     picSlide->show();
-    SetCountCaption(CountCaption(loaded));
+    SetCountCaption(CountCaption(validCells_));
     SetBusyPointer(false);
     building_ = false;
-    return true;
 }
 
 // The large icon size in device pixels: 32 at 96 DPI, scaled with the screen.

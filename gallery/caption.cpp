@@ -60,9 +60,3 @@ QString ShortenCaption(const QString& name, float cellWidth, const TextWidthFunc
         caption += kEllipsis;
     return caption;
 }
-
-int BuildProgressPercent(int index, int count)
-{
-    const float percent = static_cast<float>(index + 1) / static_cast<float>(count) * 100.0F;
-    return RoundToInt(percent);
-}

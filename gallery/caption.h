@@ -12,6 +12,3 @@ using TextWidthFunction = std::function<int(const QString& text)>;
 // within that budget less the width of "..." and ends with "...". Characters are removed
 // whole, never splitting a surrogate pair or a combined character.
 QString ShortenCaption(const QString& name, float cellWidth, const TextWidthFunction& width);
-
-// The progress of file `index` of `count`, in percent, halves rounded to even.
-int BuildProgressPercent(int index, int count);

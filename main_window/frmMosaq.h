@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gallery/caption.h"
 #include "main_window/controls/file_list_box.h"
 #include "main_window/controls/image_list.h"
 #include "main_window/controls/picture_box.h"
@@ -99,22 +100,25 @@ private:
     // The smallest outer size the window takes.
     static constexpr QSize kMinimumOuterSize{346, 378};
 
+    // Composition and life cycle (frmMosaq.cpp).
     void CreateControls();
     void CreateToolbar();
     void CreateStatusBar();
     void SetTabOrder();
     void DockBars();
-    bool IsInNormalState() const;
-    bool KeepsMinimumSize();
-    void LayOutGallery();
-    void ResizeAndLayOut(QSize size);
-    int GalleryColumns() const;
     void SetCountCaption(const QString& caption);
     QString ReadSetting(const QString& key, const QString& defaultValue = QString()) const;
     void WriteSetting(const QString& key, const QString& value) const;
-    void SelectAndExit();
+    void WatchFirstExposure();
+    void OnFirstExposure();
     void Unload();
-    // Placement.
+    // Layout (layout.cpp).
+    bool IsInNormalState() const;
+    bool KeepsMinimumSize();
+    void ResizeAndLayOut(QSize size);
+    // Commands (commands.cpp).
+    void SelectAndExit();
+    // Placement (window_placement.cpp).
     void SetUpPlacementSettling();
     bool RestorePlacement(const QString& stored);
     QMargins FrameMargins() const;
@@ -123,20 +127,26 @@ private:
     void SavePlacement();
     void NotePlacementChange();
     void SettlePlacement();
-    void WatchFirstExposure();
-    void OnFirstExposure();
-    bool ScrollGalleryByWheel(QEvent* event);
+    // The gallery's build (gallery/build.cpp).
     QString FolderPath() const;
     QString CellFilePath(int index) const;
     int LargeIconSize() const;
     ThumbButton* CreateCell(int index);
     void RemoveCreatedCells();
     void ClearCell(ThumbButton* cell);
+    bool AddCell(PictureLoad& load, const QString& name, int index,
+                 const TextWidthFunction& textWidth);
+    void FinishBuild();
+    void SetBusyPointer(bool busy);
+    bool BuildSuperseded(unsigned generation) const;
+    // The gallery's layout (gallery/gallery_layout.cpp).
+    void LayOutGallery();
+    int GalleryColumns() const;
+    // Scrolling and selection (gallery/selection.cpp).
+    bool ScrollGalleryByWheel(QEvent* event);
     bool GalleryHasFocus() const;
     void ScrollCellIntoView(int index);
     void ShowCellsInView();
-    void SetBusyPointer(bool busy);
-    bool BuildSuperseded(unsigned generation) const;
 
     QString settingsFile_;
     FolderPicker folderPicker_;

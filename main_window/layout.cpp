@@ -1,10 +1,8 @@
-#include "gallery/grid_layout.h"
 #include "main_window/frmMosaq.h"
 
 #include <QWindow>
 
-// Keeps the window at its minimum size, docks the gallery between toolbar and status
-// bar, flows the cells into as many columns as fit, and scrolls back to the top.
+// Keeps the window at its minimum size, then lays the gallery out in the room left.
 void frmMosaq::Form_Resize()
 {
     if (isMinimized() || unloaded_)
@@ -40,49 +38,9 @@ bool frmMosaq::KeepsMinimumSize()
     return true;
 }
 
-// Docks the gallery between toolbar and status bar, flows the cells into as many columns
-// as fit, and scrolls back to the top.
-void frmMosaq::LayOutGallery()
-{
-    const int toolbarHeight = tbrMain->height();
-    picFrame->setGeometry(0, toolbarHeight, width(), height() - toolbarHeight - sbrMain->height());
-
-    const int viewportWidth = picFrame->ScaleWidth();
-    const int viewportHeight = picFrame->ScaleHeight();
-    const int scrollBarWidth = vsbSlide->width();
-    vsbSlide->setGeometry(viewportWidth - scrollBarWidth, 0, scrollBarWidth, viewportHeight);
-
-    const auto cellWidth = static_cast<float>(optThumb(0)->width());
-    const auto cellHeight = static_cast<float>(optThumb(0)->height());
-    const int columns = GalleryColumns();
-    const int count = optThumb.Count();
-    for (int i = 0; i < count; ++i)
-        optThumb(i)->move(GridCellPosition(i, columns, cellWidth, cellHeight));
-    picSlide->resize(GridCanvasSize(count, columns, cellWidth, cellHeight));
-
-    vsbSlide->setValue(0);
-    const ScrollRange range = GridScrollRange(static_cast<float>(picSlide->height()),
-                                              static_cast<float>(viewportHeight), cellHeight);
-    vsbSlide->setMaximum(range.maximum);
-    vsbSlide->setEnabled(range.enabled);
-    if (range.enabled) {
-        vsbSlide->setSingleStep(range.smallChange);
-        vsbSlide->setPageStep(range.largeChange);
-    }
-    ShowCellsInView();
-}
-
 bool frmMosaq::IsInNormalState() const
 {
     return !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
-}
-
-// The columns of cells that fit beside the scroll bar.
-int frmMosaq::GalleryColumns() const
-{
-    return GridColumns(static_cast<float>(picFrame->ScaleWidth()),
-                       static_cast<float>(vsbSlide->width()),
-                       static_cast<float>(optThumb(0)->width()));
 }
 
 // A visible window reports its new size later, and that resize notification lays it out.

@@ -20,7 +20,7 @@ void frmMosaq::PlaceProgressBar()
 
 // Draws the indicator at `percent` with `text`, then lets the window handle its events.
 // The text is drawn twice, over the frame and over the fill, so that the part of it over
-// the fill shows in the highlight colours.
+// the fill shows in the highlight colors.
 void frmMosaq::ShowProgress(int percent, const QString& text)
 {
     picProgress->Cls();

@@ -18,3 +18,9 @@ int ProgressTextTop(int innerHeight, int textHeight)
 {
     return RoundToInt((innerHeight - textHeight) / 2.0);
 }
+
+int BuildProgressPercent(int index, int count)
+{
+    const float percent = static_cast<float>(index + 1) / static_cast<float>(count) * 100.0F;
+    return RoundToInt(percent);
+}

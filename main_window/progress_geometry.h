@@ -11,3 +11,7 @@ int ProgressFillWidth(int percent, int innerWidth);
 
 // The top of a text line centred in the inner height; may be negative.
 int ProgressTextTop(int innerHeight, int textHeight);
+
+// The gallery build's progress at file `index` of `count`, in percent, halves rounded to
+// even.
+int BuildProgressPercent(int index, int count);

@@ -34,10 +34,10 @@ public:
     int ScaleWidth() const;
     int ScaleHeight() const;
 
-    // Repaints the whole drawing surface in the background colour, over the picture.
+    // Repaints the whole drawing surface in the background color, over the picture.
     void Cls();
     qreal TextHeight(const QString& text) const;
-    // Draws `text` with its top-left corner at `topLeft` in the fore colour, clipped.
+    // Draws `text` with its top-left corner at `topLeft` in the fore color, clipped.
     void DrawText(QPointF topLeft, const QString& text);
     // The persistent image, created on first use at the screen's pixel ratio.
     QImage& Surface();

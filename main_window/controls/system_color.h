@@ -5,11 +5,11 @@
 
 #include <cstdint>
 
-// A 32-bit colour value: plain RGB as 0x00BBGGRR, or 0x80000000 plus the index of a
-// system colour, resolved through the application palette when used.
+// A 32-bit color value: plain RGB as 0x00BBGGRR, or 0x80000000 plus the index of a
+// system color, resolved through the application palette when used.
 using OleColor = std::uint32_t;
 
-// The system colours the window uses.
+// The system colors the window uses.
 struct SystemColor
 {
     static constexpr OleColor kButtonFace = 0x8000000F;
@@ -20,6 +20,6 @@ struct SystemColor
     static constexpr OleColor kHighlightText = 0x8000000E;
 };
 
-// The colour `value` stands for under `palette`. An unknown system colour index falls
-// back to the palette's window text colour.
+// The color `value` stands for under `palette`. An unknown system color index falls
+// back to the palette's window text color.
 QColor ResolveColor(OleColor value, const QPalette& palette);

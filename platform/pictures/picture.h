@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -61,3 +62,22 @@ QSize FitPictureSize(const QSize& size, const QSize& target);
 
 // The size the loader delivers a picture of full size `size` at for `request`.
 QSize FittedPictureSize(const QSize& size, const PictureRequest& request);
+
+namespace pictures {
+
+// The results the decoders and the thumbnail sources give. A failure always has a reason.
+PictureLoad PictureFailure(const QString& error);
+PictureLoad PictureSuccess(QImage image, const QSize& size);
+
+// `image` in one of the loader's two pixel formats: Format_ARGB32_Premultiplied when it
+// may have transparent pixels, Format_RGB32 otherwise.
+QImage InLoaderFormat(QImage image);
+
+// A loaded picture as LoadPicture delivers it: in the loader's pixel formats and, for a
+// target, with no more pixels than the fit needs.
+PictureLoad FinishPicture(PictureLoad load, const PictureRequest& request);
+
+// LoadPicture for a file that is already open, read from its current position.
+PictureLoad LoadOpenPicture(QFile& file, const PictureRequest& request);
+
+} // namespace pictures

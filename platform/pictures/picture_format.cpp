@@ -1,9 +1,10 @@
 #include "pictures/picture_format.h"
 
-#include "pictures/bmp_decoder.h"
-#include "pictures/picture_internal.h"
+#include "pictures/internal/bmp_decoder.h"
+#include "pictures/internal/picture_internal.h"
 #include "pictures/png_chunks.h"
 
+#include <QIODevice>
 #include <QtEndian>
 
 #include <algorithm>
@@ -41,12 +42,6 @@ bool IsEmf(QByteArrayView bytes)
     return bytes.size() >= 88 && LeU32(bytes, 0) == 1 && LeU32(bytes, 40) == 0x464D4520;
 }
 
-bool IsBitCount(std::uint16_t bits)
-{
-    return bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 24 ||
-           bits == 32;
-}
-
 // A DIB without the file header: a known header size, one plane and a known depth.
 bool IsPackedDib(QByteArrayView bytes)
 {
@@ -54,10 +49,10 @@ bool IsPackedDib(QByteArrayView bytes)
         return false;
     const std::uint32_t size = LeU32(bytes, 0);
     if (size == 12)
-        return LeU16(bytes, 8) == 1 && IsBitCount(LeU16(bytes, 10));
+        return LeU16(bytes, 8) == 1 && IsDibBitCount(LeU16(bytes, 10));
     const bool known =
         size == 40 || size == 52 || size == 56 || size == 64 || size == 108 || size == 124;
-    return known && LeU16(bytes, 12) == 1 && IsBitCount(LeU16(bytes, 14));
+    return known && LeU16(bytes, 12) == 1 && IsDibBitCount(LeU16(bytes, 14));
 }
 
 // Pixels of any picture that decoders may allocate without asking the file.
@@ -103,6 +98,20 @@ QSize StatedPictureSize(PictureFormat format, QByteArrayView head)
     default:
         return {};
     }
+}
+
+PictureHead ReadPictureHead(QIODevice& device)
+{
+    PictureHead head;
+    const QByteArray first = device.peek(kPictureHeadBytes);
+    head.format = DetectPictureFormat(first);
+    if (head.format != PictureFormat::Jpeg) {
+        head.size = StatedPictureSize(head.format, first);
+    } else if (std::optional<JpegHead> jpeg = ReadJpegHead(device)) {
+        head.jpeg = std::move(*jpeg);
+        head.size = head.jpeg.OrientedSize();
+    }
+    return head;
 }
 
 bool FileCanHoldPicture(PictureFormat format, QSize stated, qint64 fileBytes)

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "pictures/jpeg_head.h"
+
 #include <QByteArrayView>
 #include <QSize>
+
+class QIODevice;
 
 namespace pictures {
 
@@ -17,6 +21,18 @@ inline constexpr qsizetype kPictureHeadBytes = 512;
 // any decoding (a GIF's logical screen, which every frame is drawn into). Empty where the
 // header tells none: JPEG's frame lies after its segments, icons and metafiles have none.
 QSize StatedPictureSize(PictureFormat format, QByteArrayView head);
+
+// What a file's first bytes tell of its picture without decoding it.
+struct PictureHead
+{
+    PictureFormat format = PictureFormat::Unknown;
+    QSize size; // the full size, oriented; empty when not known without decoding
+    JpegHead jpeg;
+};
+
+// Reads the head of the picture at the current position of `device`; where it leaves the
+// device is unspecified.
+PictureHead ReadPictureHead(QIODevice& device);
 
 // Whether a file of `fileBytes` can hold the pixels of a picture of `stated` size in
 // `format`, by the most pixels one byte of its coding can fill: 12-bit LZW codes of 4096

@@ -1,15 +1,14 @@
-#include "pictures/bmp_decoder.h"
-#include "pictures/icon_reader.h"
+#include "pictures/image_reader.h"
+#include "pictures/internal/bmp_decoder.h"
+#include "pictures/internal/icon_reader.h"
+#include "pictures/internal/metafile.h"
+#include "pictures/internal/picture_internal.h"
 #include "pictures/jpeg_head.h"
-#include "pictures/metafile_emf.h"
-#include "pictures/metafile_wmf.h"
 #include "pictures/picture.h"
 #include "pictures/picture_format.h"
-#include "pictures/picture_internal.h"
 #include "pictures/png_chunks.h"
 #include "pictures/regular_file.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 
@@ -82,19 +81,17 @@ QByteArray QtFormatName(PictureFormat format)
 // reduced DCT scale and arrives at the fitted size, turned by its EXIF orientation.
 PictureLoad LoadWithQt(const QByteArray& data, PictureFormat format, const PictureRequest& request)
 {
-    QByteArray bytes = data;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
+    MemoryImageReader memory(data, QtFormatName(format));
     int orientation = 1;
     if (format == PictureFormat::Jpeg) {
-        if (const std::optional<JpegHead> head = ReadJpegHead(buffer)) {
+        if (const std::optional<JpegHead> head = ReadJpegHead(memory.Device())) {
             if (!FileCanHoldPicture(format, head->storedSize, data.size()))
                 return PictureFailure(QStringLiteral("picture is larger than its file can hold"));
             orientation = head->orientation;
         }
-        buffer.seek(0);
+        memory.Device().seek(0);
     }
-    QImageReader reader(&buffer, QtFormatName(format));
+    QImageReader& reader = memory.Reader();
     reader.setDecideFormatFromContent(true);
     // Qt's own reading of the orientation differs from the one rule every source follows.
     reader.setAutoTransform(false);
@@ -121,7 +118,7 @@ PictureLoad LoadWithQt(const QByteArray& data, PictureFormat format, const Pictu
     return PictureSuccess(std::move(image), size);
 }
 
-// Our own decoder first: Qt's BMP reader refuses several variants, cuts colour channels
+// Our own decoder first: Qt's BMP reader refuses several variants, cuts color channels
 // narrower than eight bits short (white becomes 248), loses channels wider than eight bits
 // and makes a set one-bit alpha half transparent. Qt's reader stays as the second try.
 PictureLoad LoadBitmap(const QByteArray& data, const PictureRequest& request)
@@ -169,9 +166,9 @@ PictureLoad Decode(const QByteArray& data, const PictureRequest& request)
     case PictureFormat::Cursor:
         return LoadIconPicture(data, request);
     case PictureFormat::Wmf:
-        return LoadWmfPicture(data, request);
+        return LoadMetafilePicture(MetafileKind::Wmf, data, request);
     case PictureFormat::Emf:
-        return LoadEmfPicture(data, request);
+        return LoadMetafilePicture(MetafileKind::Emf, data, request);
     case PictureFormat::Unknown:
         break;
     }
@@ -180,9 +177,18 @@ PictureLoad Decode(const QByteArray& data, const PictureRequest& request)
 
 } // namespace
 
+QImage InLoaderFormat(QImage image)
+{
+    const QImage::Format format =
+        image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+    if (image.format() != format)
+        image.convertTo(format); // in place where the depth stays
+    return image;
+}
+
 // Gives every picture the same two pixel formats and, for a target, no more pixels than
 // the fit needs.
-PictureLoad Finish(PictureLoad load, const PictureRequest& request)
+PictureLoad FinishPicture(PictureLoad load, const PictureRequest& request)
 {
     if (!load)
         return load;
@@ -193,11 +199,7 @@ PictureLoad Finish(PictureLoad load, const PictureRequest& request)
     if (picture.image.width() > fitted.width() || picture.image.height() > fitted.height())
         picture.image =
             picture.image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    const QImage::Format format = picture.image.hasAlphaChannel()
-                                      ? QImage::Format_ARGB32_Premultiplied
-                                      : QImage::Format_RGB32;
-    if (picture.image.format() != format)
-        picture.image.convertTo(format); // in place where the depth stays
+    picture.image = InLoaderFormat(std::move(picture.image));
     if (picture.image.isNull())
         return PictureFailure(QStringLiteral("not enough memory for the picture"));
     return load;
@@ -277,7 +279,7 @@ PictureLoad LoadPictureFromData(const QByteArray& data, const PictureRequest& re
     const pictures::DecodingScope scope;
     PictureLoad load;
     try {
-        load = pictures::Finish(pictures::Decode(data, request), request);
+        load = pictures::FinishPicture(pictures::Decode(data, request), request);
     } catch (const std::exception& e) {
         // Out of memory, in Qt's containers or ours, while growing a buffer.
         load = pictures::PictureFailure(QString::fromLocal8Bit(e.what()));

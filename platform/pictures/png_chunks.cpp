@@ -38,11 +38,11 @@ bool IsPngHeaderSound(QByteArrayView header)
     const std::uint32_t width = BigU32(header, 0);
     const std::uint32_t height = BigU32(header, 4);
     const int depth = uchar(header[8]);
-    const int colour = uchar(header[9]);
+    const int color = uchar(header[9]);
     const bool depthFits =
-        (colour == 0 && (depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16)) ||
-        (colour == 3 && (depth == 1 || depth == 2 || depth == 4 || depth == 8)) ||
-        ((colour == 2 || colour == 4 || colour == 6) && (depth == 8 || depth == 16));
+        (color == 0 && (depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16)) ||
+        (color == 3 && (depth == 1 || depth == 2 || depth == 4 || depth == 8)) ||
+        ((color == 2 || color == 4 || color == 6) && (depth == 8 || depth == 16));
     return width > 0 && height > 0 && width <= 0x7FFFFFFF && height <= 0x7FFFFFFF && depthFits &&
            header[10] == 0 && header[11] == 0 && (header[12] == 0 || header[12] == 1);
 }

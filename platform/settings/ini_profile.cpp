@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 
+#include <type_traits>
 #include <utility>
 
 namespace basMosaq {
@@ -19,24 +20,21 @@ bool IsBlank(Char c)
     return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\x1A';
 }
 
-QByteArrayView TrimBlanks(QByteArrayView text)
+// `text` without the blanks at either end; bytes or UTF-16 alike.
+template <typename View>
+View TrimBlanks(View text)
 {
+    const auto blank = [&](qsizetype at) {
+        if constexpr (std::is_same_v<View, QStringView>)
+            return IsBlank(text[at].unicode());
+        else
+            return IsBlank(text[at]);
+    };
     qsizetype begin = 0;
     qsizetype end = text.size();
-    while (begin < end && IsBlank(text[begin]))
+    while (begin < end && blank(begin))
         ++begin;
-    while (end > begin && IsBlank(text[end - 1]))
-        --end;
-    return text.sliced(begin, end - begin);
-}
-
-QStringView TrimBlanks(QStringView text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && IsBlank(text[begin].unicode()))
-        ++begin;
-    while (end > begin && IsBlank(text[end - 1].unicode()))
+    while (end > begin && blank(end - 1))
         --end;
     return text.sliced(begin, end - begin);
 }

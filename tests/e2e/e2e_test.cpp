@@ -249,7 +249,7 @@ TEST_F(EndToEndTest, ExitDuringAGalleryBuildEndsTheProgramAtOnce)
     const QString folder = dir_.filePath(QStringLiteral("many"));
     ASSERT_TRUE(QDir().mkpath(folder));
     const QByteArray first = QFile::encodeName(folder + QStringLiteral("/img0.bmp"));
-    ASSERT_TRUE(WriteImage(QFile::decodeName(first), kFolderImages[0].colour));
+    ASSERT_TRUE(WriteImage(QFile::decodeName(first), kFolderImages[0].color));
     for (int i = 1; i < kImageCount; ++i) {
         const QByteArray name = QFile::encodeName(folder + QStringLiteral("/img%1.bmp").arg(i));
         ASSERT_EQ(link(first.constData(), name.constData()), 0) << name.constData();
@@ -274,7 +274,7 @@ TEST_F(EndToEndTest, ExitDuringAGalleryBuildEndsTheProgramAtOnce)
         },
         kBuildTimeout);
     ASSERT_TRUE(building) << "no gallery build was seen running";
-    ASSERT_FALSE(CellShows(Grab(), 0, kFolderImages[0].colour)) << "the build has already ended";
+    ASSERT_FALSE(CellShows(Grab(), 0, kFolderImages[0].color)) << "the build has already ended";
 
     ASSERT_NO_FATAL_FAILURE(WaitForFocus());
     ASSERT_NO_FATAL_FAILURE(PressKeys({QStringLiteral("alt+x")}));

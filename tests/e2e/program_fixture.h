@@ -59,18 +59,18 @@ inline const QString kSettingsName = QStringLiteral("tessellon.ini");
 struct FixtureImage
 {
     const char* name;
-    QRgb colour;
+    QRgb color;
 };
 
-inline bool WriteImage(const QString& path, QRgb colour, QSize size = QSize(48, 40))
+inline bool WriteImage(const QString& path, QRgb color, QSize size = QSize(48, 40))
 {
     QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
+    image.fill(color);
     return image.save(path);
 }
 
-// How many pixels of `area` in `image` are close to `colour`; JPEG shifts colours a little.
-inline int PixelsNear(const QImage& image, const QRect& area, QRgb colour)
+// How many pixels of `area` in `image` are close to `color`; JPEG shifts colors a little.
+inline int PixelsNear(const QImage& image, const QRect& area, QRgb color)
 {
     constexpr int kTolerance = 40;
     const QRect inside = area & image.rect();
@@ -78,9 +78,9 @@ inline int PixelsNear(const QImage& image, const QRect& area, QRgb colour)
     for (int y = inside.top(); y <= inside.bottom(); ++y) {
         for (int x = inside.left(); x <= inside.right(); ++x) {
             const QRgb pixel = image.pixel(x, y);
-            if (std::abs(qRed(pixel) - qRed(colour)) <= kTolerance &&
-                std::abs(qGreen(pixel) - qGreen(colour)) <= kTolerance &&
-                std::abs(qBlue(pixel) - qBlue(colour)) <= kTolerance)
+            if (std::abs(qRed(pixel) - qRed(color)) <= kTolerance &&
+                std::abs(qGreen(pixel) - qGreen(color)) <= kTolerance &&
+                std::abs(qBlue(pixel) - qBlue(color)) <= kTolerance)
                 ++count;
         }
     }
@@ -102,10 +102,10 @@ inline QRect CellRect(int index, int windowWidth)
             kCellSize.width(), kCellSize.height()};
 }
 
-inline bool CellShows(const QImage& window, int index, QRgb colour)
+inline bool CellShows(const QImage& window, int index, QRgb color)
 {
     // The thumbnail of a fixture covers well over a thousand pixels of its cell.
-    return PixelsNear(window, CellRect(index, window.width()), colour) >= 1000;
+    return PixelsNear(window, CellRect(index, window.width()), color) >= 1000;
 }
 
 inline QString PlacementText(const QRect& pixels)
@@ -188,14 +188,14 @@ protected:
         return environment;
     }
 
-    // A folder of this test with the given images, each of its own colour.
+    // A folder of this test with the given images, each of its own color.
     QString MakeImageFolder(const QString& name, const std::vector<FixtureImage>& images) const
     {
         const QString folder = dir_.filePath(name);
         EXPECT_TRUE(QDir().mkpath(folder));
         for (const FixtureImage& image : images)
             EXPECT_TRUE(
-                WriteImage(folder + QLatin1Char('/') + QLatin1String(image.name), image.colour));
+                WriteImage(folder + QLatin1Char('/') + QLatin1String(image.name), image.color));
         return QDir::toNativeSeparators(folder);
     }
 
@@ -308,7 +308,7 @@ protected:
             [&] {
                 shown = Grab();
                 for (size_t i = 0; i < images.size(); ++i) {
-                    if (!CellShows(shown, static_cast<int>(i), images[i].colour))
+                    if (!CellShows(shown, static_cast<int>(i), images[i].color))
                         return false;
                 }
                 return true;

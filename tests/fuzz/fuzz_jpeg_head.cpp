@@ -2,7 +2,7 @@
 // the preview checks: they must never read out of bounds, crash or hang. The bytes are
 // read both as a file and as the TIFF data of an EXIF block.
 #include "pictures/jpeg_head.h"
-#include "pictures/thumbnail_source.h"
+#include "thumbnails/embedded_preview.h"
 
 #include <QBuffer>
 #include <QGuiApplication>
@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (head->preview.size() < 65536 && preview.loadFromData(head->preview, "jpeg") &&
         preview.width() <= 1024 && preview.height() <= 1024) {
         if (const std::optional<QRect> content =
-                pictures::PreviewContent(preview, head->storedSize)) {
+                thumbnails::PreviewContent(preview, head->storedSize)) {
             if (!preview.rect().contains(*content))
                 std::abort();
             pictures::Oriented(preview.copy(*content), head->orientation);

@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the reader of thumbnail cache entries: damaged, hostile or
 // foreign PNG data must be refused cleanly, and an entry is only ever taken for its key.
-#include "pictures/thumbnail_cache.h"
+#include "thumbnails/thumbnail_cache.h"
 
 #include <QGuiApplication>
 
@@ -19,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray bytes =
         QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
-    const pictures::CacheKey key{QStringLiteral("file:///pictures/photo.jpg"), 1700000000};
-    const std::optional<QImage> entry = pictures::ReadCacheEntry(bytes, key);
+    const thumbnails::CacheKey key{QStringLiteral("file:///pictures/photo.jpg"), 1700000000};
+    const std::optional<QImage> entry = thumbnails::ReadCacheEntry(bytes, key);
     if (entry && (entry->isNull() || entry->width() > 1024 || entry->height() > 1024))
         std::abort();
     return 0;

@@ -53,17 +53,6 @@ TEST(Caption, CuttingNeverSplitsACharacter)
         EXPECT_FALSE(c.isSurrogate());
 }
 
-TEST(Caption, ProgressPercentRoundsHalvesToEven)
-{
-    EXPECT_EQ(BuildProgressPercent(0, 100), 1);
-    EXPECT_EQ(BuildProgressPercent(99, 100), 100);
-    EXPECT_EQ(BuildProgressPercent(0, 8), 12); // 12.5
-    EXPECT_EQ(BuildProgressPercent(2, 8), 38); // 37.5
-    EXPECT_EQ(BuildProgressPercent(4, 8), 62); // 62.5
-    EXPECT_EQ(BuildProgressPercent(0, 3), 33);
-    EXPECT_EQ(BuildProgressPercent(99999, 100000), 100);
-}
-
 TEST(Caption, TheLongestFittingPrefixIsKeptWhateverTheNamesLength)
 {
     // Every prefix length from nothing to far too long, against the plain search of

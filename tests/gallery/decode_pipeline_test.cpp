@@ -16,11 +16,11 @@
 namespace {
 
 // Takes every picture in order, serving events while waiting, as the gallery build does.
-std::vector<PictureLoad> TakeAll(DecodePipeline& pipeline)
+std::vector<PictureLoad> TakeAll(DecodePipeline& pipeline, int count)
 {
     std::vector<PictureLoad> loads;
     const QDeadlineTimer deadline(30000);
-    for (int i = 0; i < pipeline.Count() && !deadline.hasExpired();) {
+    for (int i = 0; i < count && !deadline.hasExpired();) {
         if (std::optional<PictureLoad> load = pipeline.TryTake(i)) {
             loads.push_back(std::move(*load));
             ++i;
@@ -85,8 +85,9 @@ TEST(DecodePipeline, PicturesArriveInListOrderWithFailuresInPlace)
                             QColor(i * 6, 0, 255 - i * 6));
         jobs.push_back({path, PictureRequest()});
     }
-    DecodePipeline pipeline(jobs, QSize(64, 64), 1.0, 4);
-    const std::vector<PictureLoad> loads = TakeAll(pipeline);
+    DecodePipeline pipeline(
+        jobs, 4, [](const DecodePipeline::Job& job) { return LoadPicture(job.path, job.request); });
+    const std::vector<PictureLoad> loads = TakeAll(pipeline, int(jobs.size()));
     ASSERT_EQ(loads.size(), jobs.size());
     for (int i = 0; i < 40; ++i) {
         const PictureLoad& load = loads[static_cast<size_t>(i)];
@@ -104,12 +105,12 @@ TEST(DecodePipeline, AtMostTheLookaheadIsDecodedAhead)
 {
     GatedDecoder gate;
     {
-        DecodePipeline pipeline(Jobs(50), QSize(64, 64), 1.0, 3, gate.Decoder());
+        DecodePipeline pipeline(Jobs(50), 3, gate.Decoder());
         QThreadPool::globalInstance()->waitForDone(200);
         EXPECT_LE(gate.Started(), 3);
         EXPECT_FALSE(pipeline.TryTake(0));
         gate.Open();
-        const std::vector<PictureLoad> loads = TakeAll(pipeline);
+        const std::vector<PictureLoad> loads = TakeAll(pipeline, 50);
         EXPECT_EQ(loads.size(), 50U);
         EXPECT_EQ(loads.back().error, QStringLiteral("job49"));
     }
@@ -120,7 +121,7 @@ TEST(DecodePipeline, ADroppedPipelineNeverWaitsAndStartsNothingMore)
 {
     GatedDecoder gate;
     {
-        DecodePipeline pipeline(Jobs(100), QSize(64, 64), 1.0, 8, gate.Decoder());
+        DecodePipeline pipeline(Jobs(100), 8, gate.Decoder());
         // The decodes under way are held at the gate: leaving must not wait for them.
     }
     const int started = gate.Started();
@@ -130,15 +131,22 @@ TEST(DecodePipeline, ADroppedPipelineNeverWaitsAndStartsNothingMore)
     EXPECT_LE(started, gate.Started());
 }
 
-TEST(DecodePipeline, PicturesArriveAtThePixelsTheirThumbnailShows)
+// The pipeline hands over what the decoder made, pixel for pixel: resampling is the
+// decoder's business (it delivers the drawn size) and DrawThumbnail's.
+TEST(DecodePipeline, PicturesArriveAsTheDecoderMadeThem)
 {
-    const Picture reduced{QImage(500, 375, QImage::Format_RGB32), QSize(4000, 3000)};
-    EXPECT_EQ(ResampledForThumbnail(reduced, {64, 64}, 1.0).image.size(), QSize(62, 46));
-    EXPECT_EQ(ResampledForThumbnail(reduced, {64, 64}, 2.0).image.size(), QSize(124, 92));
-    EXPECT_EQ(ResampledForThumbnail(reduced, {64, 64}, 2.0).size, QSize(4000, 3000));
-    // Pictures already small enough stay as they are, never enlarged.
-    const Picture small{QImage(10, 10, QImage::Format_RGB32), QSize(10, 10)};
-    EXPECT_EQ(ResampledForThumbnail(small, {64, 64}, 2.0).image.size(), QSize(10, 10));
+    DecodePipeline pipeline(Jobs(3), 2, [](const DecodePipeline::Job& job) {
+        QImage pixels(500, 375, QImage::Format_RGB32);
+        pixels.fill(QColor(job.path.size() * 20, 10, 10));
+        return PictureLoad{Picture{pixels, QSize(4000, 3000)}, QString()};
+    });
+    const std::vector<PictureLoad> loads = TakeAll(pipeline, 3);
+    ASSERT_EQ(loads.size(), 3u);
+    for (const PictureLoad& load : loads) {
+        ASSERT_TRUE(load);
+        EXPECT_EQ(load.picture->image.size(), QSize(500, 375));
+        EXPECT_EQ(load.picture->size, QSize(4000, 3000));
+    }
 }
 
 TEST(DecodePipeline, TheLoaderDeliversTheDrawnSizeDirectly)

@@ -77,7 +77,7 @@ protected:
         return ShowWindow();
     }
 
-    QColor CellColourAt(const frmMosaq& window, int cell, QPoint at) const
+    QColor CellColorAt(const frmMosaq& window, int cell, QPoint at) const
     {
         const QImage picture = window.optThumb(cell)->GetPicture();
         const qreal ratio = picture.devicePixelRatio();
@@ -129,7 +129,7 @@ TEST_F(GalleryTest, DamagedFilesAreSkippedAndCellsStayContiguous)
     EXPECT_EQ(window->lblCount->text(), QStringLiteral("Images: 3"));
     EXPECT_EQ(Tags(*window), (QStringList{QStringLiteral("a.bmp"), QStringLiteral("c.jpg"),
                                           QStringLiteral("e.bmp")}));
-    const QColor blue = CellColourAt(*window, 1, {32, 32});
+    const QColor blue = CellColorAt(*window, 1, {32, 32});
     EXPECT_TRUE(blue.blue() > 240 && blue.red() < 16 && blue.green() < 16)
         << blue.name().toStdString();
     for (int i = 0; i < 3; ++i) {
@@ -156,10 +156,10 @@ TEST_F(GalleryTest, IconsAndCursorsAnywhereInTheNameLoadAtTheLargeIconSize)
               (QStringList{QStringLiteral("my.icons.bmp"), QStringLiteral("PHOTO.ICO"),
                            QStringLiteral("plain.bmp"), QStringLiteral("x.cursor.gif")}));
     for (const int cell : {0, 1, 3})
-        EXPECT_EQ(CellColourAt(*window, cell, {20, 20}), QColor(Qt::blue)) << cell;
+        EXPECT_EQ(CellColorAt(*window, cell, {20, 20}), QColor(Qt::blue)) << cell;
     // Without the selector an icon gives its first entry: 16 pixels, red.
-    EXPECT_EQ(CellColourAt(*window, 2, {31, 31}), QColor(Qt::red));
-    EXPECT_NE(CellColourAt(*window, 2, {20, 20}), QColor(Qt::red));
+    EXPECT_EQ(CellColorAt(*window, 2, {31, 31}), QColor(Qt::red));
+    EXPECT_NE(CellColorAt(*window, 2, {20, 20}), QColor(Qt::red));
 }
 
 TEST_F(GalleryTest, CaptionsKeepNamesThatFitAndCutOnePixelMore)
@@ -512,7 +512,7 @@ TEST_F(GalleryTest, ThumbnailsFromPreviewsAndTheCacheAreDrawnAsDecodedOnes)
     JpegFixture photo;
     photo.width = 800;
     photo.height = 600;
-    photo.colour = [](int x, int) { return x < 400 ? qRgb(230, 30, 30) : qRgb(30, 30, 230); };
+    photo.color = [](int x, int) { return x < 400 ? qRgb(230, 30, 30) : qRgb(30, 30, 230); };
     ASSERT_TRUE(WriteBytes(folder + QStringLiteral("/a photo.jpg"), WriteJpeg(photo)));
     photo.exif = ExifBlock(1, SolidJpeg(160, 120, qRgb(20, 210, 20)));
     ASSERT_TRUE(WriteBytes(folder + QStringLiteral("/b camera.jpg"), WriteJpeg(photo)));
@@ -524,8 +524,8 @@ TEST_F(GalleryTest, ThumbnailsFromPreviewsAndTheCacheAreDrawnAsDecodedOnes)
               (QStringList{QStringLiteral("a photo.jpg"), QStringLiteral("b camera.jpg")}));
     const QImage decoded = window->optThumb(0)->GetPicture();
     // The camera's preview, green, stands for the photo.
-    EXPECT_TRUE(CellColourAt(*window, 1, {32, 32}).green() > 150);
-    EXPECT_TRUE(CellColourAt(*window, 1, {32, 32}).red() < 80);
+    EXPECT_TRUE(CellColorAt(*window, 1, {32, 32}).green() > 150);
+    EXPECT_TRUE(CellColorAt(*window, 1, {32, 32}).red() < 80);
 
     // The decode left an entry for the plain photo, none for the one with a preview.
     const QString entries = cache.filePath(QStringLiteral("thumbnails/normal"));
@@ -538,7 +538,7 @@ TEST_F(GalleryTest, ThumbnailsFromPreviewsAndTheCacheAreDrawnAsDecodedOnes)
     const QDateTime modified = QFileInfo(plain).lastModified();
     const qint64 size = QFileInfo(plain).size();
     photo.exif.clear();
-    photo.colour = [](int, int) { return qRgb(230, 230, 20); };
+    photo.color = [](int, int) { return qRgb(230, 230, 20); };
     QByteArray yellow = WriteJpeg(photo);
     ASSERT_LE(yellow.size(), size);
     yellow.append(QByteArray(size - yellow.size(), '\0'));

@@ -12,7 +12,7 @@ QImage Solid(QSize size, QColor color)
     return image;
 }
 
-// The thumbnail's colour at logical pixel (x, y), sampled at the centre of its device
+// The thumbnail's color at logical pixel (x, y), sampled at the centre of its device
 // pixels.
 QColor At(const QImage& image, int x, int y)
 {
@@ -108,9 +108,9 @@ TEST_F(ThumbnailTest, EveryDrawingStartsFromAClearTarget)
 }
 
 // The thumbnail is copied from the source box, which shows the picture over its window
-// colour: an icon's transparent corners show that colour inside the outline, and only the
+// color: an icon's transparent corners show that color inside the outline, and only the
 // margin around the outline shows the button face.
-TEST_F(ThumbnailTest, TransparentAreasShowTheSourcesWindowColour)
+TEST_F(ThumbnailTest, TransparentAreasShowTheSourcesWindowColor)
 {
     QImage half(20, 20, QImage::Format_ARGB32);
     half.fill(Qt::transparent);
@@ -120,7 +120,7 @@ TEST_F(ThumbnailTest, TransparentAreasShowTheSourcesWindowColour)
     }
     const QImage thumbnail = Draw(half, half.size());
     const QColor window = window_->palette().color(QPalette::Base);
-    ASSERT_NE(window, ButtonFace()) << "the test needs two colours that differ";
+    ASSERT_NE(window, ButtonFace()) << "the test needs two colors that differ";
     EXPECT_EQ(window_->picLoad->ResolvedBackColor(), window);
     EXPECT_EQ(At(thumbnail, 24, 31), window);
     EXPECT_EQ(At(thumbnail, 36, 31), QColor(Qt::red));

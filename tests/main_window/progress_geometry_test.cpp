@@ -21,3 +21,14 @@ TEST(ProgressGeometry, FillAndTextPosition)
     EXPECT_EQ(ProgressTextTop(16, 16), 0);
     EXPECT_EQ(ProgressTextTop(10, 15), -2); // -2.5 -> -2: starts above and is clipped
 }
+
+TEST(ProgressGeometry, BuildPercentRoundsHalvesToEven)
+{
+    EXPECT_EQ(BuildProgressPercent(0, 100), 1);
+    EXPECT_EQ(BuildProgressPercent(99, 100), 100);
+    EXPECT_EQ(BuildProgressPercent(0, 8), 12); // 12.5
+    EXPECT_EQ(BuildProgressPercent(2, 8), 38); // 37.5
+    EXPECT_EQ(BuildProgressPercent(4, 8), 62); // 62.5
+    EXPECT_EQ(BuildProgressPercent(0, 3), 33);
+    EXPECT_EQ(BuildProgressPercent(99999, 100000), 100);
+}

@@ -71,7 +71,7 @@ TEST_F(ProgressTest, FillSplitsTheTopRowBetweenHighlightAndButtonFace)
     }
 }
 
-TEST_F(ProgressTest, TextTakesTheColoursOfWhatLiesBelowIt)
+TEST_F(ProgressTest, TextTakesTheColorsOfWhatLiesBelowIt)
 {
     const QString text = QStringLiteral("MMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMM");
     window_->ShowProgress(50, text);

@@ -26,7 +26,7 @@ void PrintTo(const EmbeddedImage& image, std::ostream* os)
     *os << image.path;
 }
 
-// Each toolbar key has a subdued normal and a coloured hover image; the window icon is larger.
+// Each toolbar key has a subdued normal and a colored hover image; the window icon is larger.
 constexpr EmbeddedImage kEmbeddedImages[] = {
     {":/icons/browse.svg", 16},  {":/icons/browse-hover.svg", 16},
     {":/icons/edit.svg", 16},    {":/icons/edit-hover.svg", 16},

@@ -66,7 +66,7 @@ TEST_F(CompositionTest, ControlsHaveTheirDesignTimeNamesPlacesAndVisibility)
     EXPECT_EQ(window->lblCount->size(), window->lblCount->sizeHint());
 }
 
-TEST_F(CompositionTest, BordersColoursAndStacking)
+TEST_F(CompositionTest, BordersColorsAndStacking)
 {
     const std::unique_ptr<frmMosaq> window = NewWindow();
     EXPECT_EQ(window->picFrame->frameWidth(), 2);

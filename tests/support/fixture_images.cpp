@@ -62,7 +62,7 @@ bool WriteIcon(const QString& path, const std::vector<IconEntry>& entries)
         const QSize size = entries[i].size;
         directory.append(static_cast<char>(size.width() >= 256 ? 0 : size.width()));
         directory.append(static_cast<char>(size.height() >= 256 ? 0 : size.height()));
-        directory.append('\0'); // colours in a palette: none
+        directory.append('\0'); // colors in a palette: none
         directory.append('\0');
         AppendLe16(directory, 1);  // planes
         AppendLe16(directory, 32); // bits per pixel

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-// Writes a picture of one colour to `path` in the format its suffix names (any format Qt
+// Writes a picture of one color to `path` in the format its suffix names (any format Qt
 // writes). Returns false when it could not be written.
 bool WriteSolidImage(const QString& path, QSize size, QColor color, const char* format = nullptr);
 

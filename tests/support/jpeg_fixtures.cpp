@@ -88,7 +88,7 @@ QByteArray WriteJpeg(const JpegFixture& fixture)
                 continue;
             }
             // CMYK is written inverted, as Adobe writes it: 255 is no ink.
-            const QRgb c = fixture.colour(x, y);
+            const QRgb c = fixture.color(x, y);
             p[0] = JSAMPLE(qRed(c));
             p[1] = JSAMPLE(qGreen(c));
             p[2] = JSAMPLE(qBlue(c));
@@ -154,11 +154,11 @@ QByteArray XmpBlock()
            "\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"/></x:xmpmeta>";
 }
 
-QByteArray SolidJpeg(int width, int height, QRgb colour)
+QByteArray SolidJpeg(int width, int height, QRgb color)
 {
     JpegFixture fixture;
     fixture.width = width;
     fixture.height = height;
-    fixture.colour = [colour](int, int) { return colour; };
+    fixture.color = [color](int, int) { return color; };
     return WriteJpeg(fixture);
 }

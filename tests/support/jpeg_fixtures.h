@@ -18,7 +18,7 @@ struct JpegFixture
     QByteArray leadingApp1;
     // The APP1 block written after the start of the image; none when empty.
     QByteArray exif;
-    std::function<QRgb(int x, int y)> colour = [](int, int) { return qRgb(255, 0, 0); };
+    std::function<QRgb(int x, int y)> color = [](int, int) { return qRgb(255, 0, 0); };
 };
 
 QByteArray WriteJpeg(const JpegFixture& fixture);
@@ -41,5 +41,5 @@ QByteArray ExifBlock(const ExifLayout& layout, bool bigEndian = false);
 // An XMP packet as an APP1 block carries it.
 QByteArray XmpBlock();
 
-// A JPEG of `width` x `height` whose every pixel is `colour`.
-QByteArray SolidJpeg(int width, int height, QRgb colour);
+// A JPEG of `width` x `height` whose every pixel is `color`.
+QByteArray SolidJpeg(int width, int height, QRgb color);

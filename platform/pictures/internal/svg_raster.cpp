@@ -1,6 +1,6 @@
-#include "pictures/svg_raster.h"
+#include "pictures/internal/svg_raster.h"
 
-#include "pictures/picture_internal.h"
+#include "pictures/internal/picture_internal.h"
 
 #include <QPainter>
 #include <QSvgRenderer>
@@ -35,7 +35,7 @@ void AppendClampedValue(QByteArrayView value, double limit, QByteArray& out, int
 {
     const char* p = value.data();
     const char* end = p + value.size();
-    // Inside a name, a colour (#123456) or a reference (#clip-12), digits are no number.
+    // Inside a name, a color (#123456) or a reference (#clip-12), digits are no number.
     bool inWord = false;
     while (p < end) {
         if (!inWord && IsNumberStart(p, end)) {

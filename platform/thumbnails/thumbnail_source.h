@@ -6,14 +6,9 @@
 
 #include "pictures/picture.h"
 
-#include <QImage>
-#include <QRect>
-#include <QSize>
 #include <QString>
 
-#include <optional>
-
-namespace pictures {
+namespace thumbnails {
 
 struct ThumbnailSources
 {
@@ -36,9 +31,4 @@ inline constexpr qint64 kSmallestCachedPixels = qint64(320) * 240;
 PictureLoad LoadThumbnailPicture(const QString& path, const PictureRequest& request,
                                  const ThumbnailSources& sources);
 
-// The part of an embedded preview that shows a picture stored at `stored`: the whole
-// preview when its aspect matches within one pixel, else what is left once dark bars
-// along its edges are taken off, if that matches. Nothing when neither does.
-std::optional<QRect> PreviewContent(const QImage& preview, QSize stored);
-
-} // namespace pictures
+} // namespace thumbnails

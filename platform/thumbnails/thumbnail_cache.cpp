@@ -1,9 +1,10 @@
-#include "pictures/thumbnail_cache.h"
+#include "thumbnails/thumbnail_cache.h"
 
-#include "pictures/file_replace.h"
-#include "pictures/picture_format.h"
+#include "pictures/image_reader.h"
+#include "pictures/picture.h"
 #include "pictures/png_chunks.h"
 #include "pictures/regular_file.h"
+#include "thumbnails/file_replace.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -16,7 +17,7 @@
 
 #include <string_view>
 
-namespace pictures {
+namespace thumbnails {
 namespace {
 
 // The largest entry the standard knows is 1024 pixels; a file far beyond what such an entry
@@ -58,15 +59,6 @@ bool MakeFolder(const QString& path, int depth = 0)
     return QDir().mkdir(path, kFolderPermissions) || QFileInfo(path).isDir();
 }
 
-QImage InLoaderFormat(QImage image)
-{
-    const QImage::Format format =
-        image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
-    if (image.format() != format)
-        image.convertTo(format);
-    return image;
-}
-
 } // namespace
 
 QString FileUri(const QString& absolutePath)
@@ -104,12 +96,10 @@ QString DefaultThumbnailCacheFolder()
 
 std::optional<QImage> ReadCacheEntry(QByteArrayView png, const CacheKey& key)
 {
-    if (png.size() > kMaxEntryBytes || !IsWholePng(png))
+    if (png.size() > kMaxEntryBytes || !pictures::IsWholePng(png))
         return std::nullopt;
-    QByteArray bytes = png.toByteArray();
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "png");
+    pictures::MemoryImageReader memory(png, "png");
+    QImageReader& reader = memory.Reader();
     const QSize size = reader.size();
     if (size.isEmpty() || size.width() > kMaxEntrySide || size.height() > kMaxEntrySide)
         return std::nullopt;
@@ -126,7 +116,7 @@ std::optional<QImage> ReadCacheEntry(QByteArrayView png, const CacheKey& key)
     const bool sizeRecorded = !image.text(QLatin1String(kSizeKey)).isEmpty();
     if (sizeRecorded && key.size >= 0 && number(kSizeKey) != key.size)
         return std::nullopt;
-    return InLoaderFormat(std::move(image));
+    return pictures::InLoaderFormat(std::move(image));
 }
 
 QByteArray EncodeCacheEntry(const QImage& image, const CacheKey& key, const CacheEntryFacts& facts)
@@ -143,8 +133,8 @@ QByteArray EncodeCacheEntry(const QImage& image, const CacheKey& key, const Cach
     if (!writer.write(plain))
         return {};
     // A URI is ASCII by construction; the rest are numbers and the program's name.
-    std::vector<PngText> texts = {{kUriKey, key.uri.toLatin1()},
-                                  {kModifiedKey, QByteArray::number(key.modified)}};
+    std::vector<pictures::PngText> texts = {{kUriKey, key.uri.toLatin1()},
+                                            {kModifiedKey, QByteArray::number(key.modified)}};
     if (key.size >= 0)
         texts.emplace_back(kSizeKey, QByteArray::number(key.size));
     if (!facts.mimeType.isEmpty())
@@ -154,7 +144,7 @@ QByteArray EncodeCacheEntry(const QImage& image, const CacheKey& key, const Cach
         texts.emplace_back("Thumb::Image::Height", QByteArray::number(facts.pictureSize.height()));
     }
     texts.emplace_back("Software", "Tessellon");
-    return WithPngTexts(pixels, texts);
+    return pictures::WithPngTexts(pixels, texts);
 }
 
 ThumbnailCache::ThumbnailCache(const QString& folder)
@@ -168,8 +158,9 @@ std::optional<QImage> ThumbnailCache::Find(const CacheKey& key, int longestSide)
         if (flavor.size < longestSide)
             continue;
         QFile file;
-        if (!OpenRegularFile(file, folder_ + QLatin1Char('/') + QLatin1String(flavor.folder) +
-                                       QLatin1Char('/') + name) ||
+        if (!pictures::OpenRegularFile(file, folder_ + QLatin1Char('/') +
+                                                 QLatin1String(flavor.folder) + QLatin1Char('/') +
+                                                 name) ||
             file.size() > kMaxEntryBytes)
             continue;
         std::optional<QImage> image = ReadCacheEntry(file.read(file.size()), key);
@@ -212,4 +203,4 @@ bool ThumbnailCache::Holds(const QString& path) const
            canonicalPath.startsWith(canonicalFolder + QLatin1Char('/'));
 }
 
-} // namespace pictures
+} // namespace thumbnails

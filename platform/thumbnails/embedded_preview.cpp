@@ -1,21 +1,15 @@
-#include "pictures/thumbnail_source.h"
+#include "thumbnails/embedded_preview.h"
 
-#include "pictures/jpeg_head.h"
-#include "pictures/picture_format.h"
-#include "pictures/picture_internal.h"
-#include "pictures/regular_file.h"
-#include "pictures/thumbnail_cache.h"
-
-#include <QBuffer>
-#include <QFile>
-#include <QFileInfo>
-#include <QImageReader>
+#include "pictures/image_reader.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
 
-namespace pictures {
+namespace thumbnails {
+
+using pictures::JpegHead;
+
 namespace {
 
 // Embedded previews are small; anything larger is no preview.
@@ -24,42 +18,6 @@ constexpr int kMaxPreviewSide = 1024;
 constexpr int kBarLevel = 40;
 // How many lines the bars found may differ from the bars expected, all together.
 constexpr int kBarSlack = 4;
-
-// What the first bytes of a file tell about its picture.
-struct FileFacts
-{
-    PictureFormat format = PictureFormat::Unknown;
-    QSize size; // the full size, oriented; empty when not known without decoding
-    JpegHead jpeg;
-};
-
-FileFacts ReadFileFacts(QFile& file)
-{
-    FileFacts facts;
-    const QByteArray head = file.peek(kPictureHeadBytes);
-    facts.format = DetectPictureFormat(head);
-    if (facts.format != PictureFormat::Jpeg) {
-        facts.size = StatedPictureSize(facts.format, head);
-    } else if (std::optional<JpegHead> jpeg = ReadJpegHead(file)) {
-        facts.jpeg = std::move(*jpeg);
-        facts.size = facts.jpeg.OrientedSize();
-    }
-    return facts;
-}
-
-const char* MimeType(PictureFormat format)
-{
-    switch (format) {
-    case PictureFormat::Jpeg:
-        return "image/jpeg";
-    case PictureFormat::Bmp:
-        return "image/bmp";
-    case PictureFormat::Gif:
-        return "image/gif";
-    default:
-        return "";
-    }
-}
 
 int LongestSide(QSize size)
 {
@@ -139,16 +97,14 @@ bool EndsWholly(QByteArrayView jpeg)
     return jpeg.endsWith("\xFF\xD9");
 }
 
-// The picture of the embedded preview, when it shows the photo and has the pixels the
-// thumbnail draws.
+} // namespace
+
 std::optional<Picture> PictureOfPreview(const JpegHead& jpeg, QSize drawn)
 {
     if (jpeg.preview.isEmpty() || jpeg.storedSize.isEmpty() || !EndsWholly(jpeg.preview))
         return std::nullopt;
-    QByteArray bytes = jpeg.preview;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "jpeg");
+    pictures::MemoryImageReader memory(jpeg.preview, "jpeg");
+    QImageReader& reader = memory.Reader();
     reader.setAutoTransform(false); // the photo's orientation turns it, not its own
     const QSize size = reader.size();
     if (size.isEmpty() || LongestSide(size) > kMaxPreviewSide ||
@@ -161,51 +117,9 @@ std::optional<Picture> PictureOfPreview(const JpegHead& jpeg, QSize drawn)
     const std::optional<QRect> content = PreviewContent(preview, jpeg.storedSize);
     if (!content || LongestSide(content->size()) < LongestSide(drawn))
         return std::nullopt;
-    return Picture{Oriented(preview.copy(*content), jpeg.orientation), jpeg.OrientedSize()};
+    return Picture{pictures::Oriented(preview.copy(*content), jpeg.orientation),
+                   jpeg.OrientedSize()};
 }
-
-// The smallest flavour of the cache whose entries have the drawn pixels.
-const CacheFlavor* FlavorFor(QSize drawn)
-{
-    for (const CacheFlavor& flavor : kCacheFlavors) {
-        if (flavor.size >= LongestSide(drawn))
-            return &flavor;
-    }
-    return nullptr;
-}
-
-PictureLoad Finished(Picture picture, const PictureRequest& request)
-{
-    return Finish(PictureSuccess(std::move(picture.image), picture.size), request);
-}
-
-// Decodes the file, for an entry of `flavor` as well when one is given; the entry is
-// written before the picture is handed on.
-PictureLoad DecodeAndStore(QFile& file, const PictureRequest& request, const FileFacts& facts,
-                           const ThumbnailCache* cache, const CacheKey& key)
-{
-    const CacheFlavor* flavor = FlavorFor(FittedPictureSize(facts.size, request));
-    if (!cache || !flavor || LongestSide(facts.size) <= flavor->size)
-        return LoadOpenPicture(file, request);
-    PictureRequest forEntry = request;
-    forEntry.drawnSize = nullptr;
-    forEntry.target = QSize(flavor->size, flavor->size);
-    PictureLoad load = LoadOpenPicture(file, forEntry);
-    if (!load || LongestSide(load.picture->image.size()) != flavor->size)
-        return load;
-    cache->Store(*flavor, load.picture->image, key,
-                 {QString::fromLatin1(MimeType(facts.format)), load.picture->size});
-    return Finish(std::move(load), request);
-}
-
-bool IsCacheable(const FileFacts& facts)
-{
-    return (facts.format == PictureFormat::Jpeg || facts.format == PictureFormat::Bmp ||
-            facts.format == PictureFormat::Gif) &&
-           qint64(facts.size.width()) * facts.size.height() >= kSmallestCachedPixels;
-}
-
-} // namespace
 
 std::optional<QRect> PreviewContent(const QImage& preview, QSize stored)
 {
@@ -230,35 +144,4 @@ std::optional<QRect> PreviewContent(const QImage& preview, QSize stored)
     return left ? std::optional<QRect>(QRect(*left, 0, extent, height)) : std::nullopt;
 }
 
-PictureLoad LoadThumbnailPicture(const QString& path, const PictureRequest& request,
-                                 const ThumbnailSources& sources)
-{
-    QFile file;
-    if (!OpenRegularFile(file, path))
-        return PictureFailure(QStringLiteral("not a file that can be read"));
-    const FileFacts facts = ReadFileFacts(file);
-    if (!file.seek(0))
-        return PictureFailure(file.errorString());
-    if (facts.size.isEmpty())
-        return LoadOpenPicture(file, request);
-    const QSize drawn = FittedPictureSize(facts.size, request);
-
-    if (sources.embeddedPreviews && facts.format == PictureFormat::Jpeg) {
-        if (std::optional<Picture> preview = PictureOfPreview(facts.jpeg, drawn))
-            return Finished(std::move(*preview), request);
-    }
-
-    const std::optional<ThumbnailCache> cache =
-        sources.cacheFolder.isEmpty() ? std::nullopt
-                                      : std::optional<ThumbnailCache>(sources.cacheFolder);
-    if (!cache || !IsCacheable(facts) || cache->Holds(path))
-        return LoadOpenPicture(file, request);
-    const CacheKey key{FileUri(QFileInfo(path).absoluteFilePath()),
-                       file.fileTime(QFileDevice::FileModificationTime).toSecsSinceEpoch(),
-                       file.size()};
-    if (std::optional<QImage> entry = cache->Find(key, LongestSide(drawn)))
-        return Finished({std::move(*entry), facts.size}, request);
-    return DecodeAndStore(file, request, facts, sources.writeCache ? &*cache : nullptr, key);
-}
-
-} // namespace pictures
+} // namespace thumbnails

@@ -1,18 +1,9 @@
-#include "pictures/metafile_emf.h"
+#include "pictures/internal/metafile_emf.h"
 
-#include "pictures/bmp_decoder.h"
-#include "pictures/picture_internal.h"
-#include "pictures/svg_raster.h"
+#include "pictures/internal/picture_internal.h"
 
-#include <QMutex>
-#include <QtEndian>
-
-#include <emf2svg.h>
-
-#include <array>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
 namespace pictures {
@@ -43,8 +34,6 @@ constexpr std::uint16_t kEmfPlusLastRecordType = 0x403A;
 constexpr std::uint32_t kEmfSignature = 0x464D4520;
 constexpr std::uint32_t kEmfPlusSignature = 0x2B464D45;
 constexpr qsizetype kMinHeader = 88;
-constexpr int kMaxRecords = 1 << 22;
-constexpr qint64 kMaxEmbeddedPixels = qint64(64) << 20;
 
 // Where a bitmap record keeps the offsets and sizes of its bitmaps: header offset, header
 // size, bits offset, bits size, all counted from the record's start.
@@ -92,14 +81,7 @@ bool BitmapsAreSound(QByteArrayView record, std::uint32_t type, qint64& pixels)
         if (headerAt + headerSize > record.size() || bitsAt + bitsSize > record.size())
             return false;
         const auto info = ReadDibInfo(record.sliced(headerAt, headerSize));
-        if (!info)
-            return false;
-        const std::uint32_t compression = headerSize >= 20 ? LeU32(record, headerAt + 16) : 0;
-        const qint64 stride = DibStride(info->width, info->bitCount);
-        if ((compression == 0 || compression == 3) && bitsSize < stride * info->height)
-            return false;
-        pixels += qint64(info->width) * info->height;
-        if (pixels > kMaxEmbeddedPixels)
+        if (!info || !EmbeddedBitmapIsSound(*info, bitsSize, pixels))
             return false;
     }
     return true;
@@ -172,38 +154,9 @@ QByteArray EofRecord()
     return record;
 }
 
-// libemf2svg keeps a little writable global state; one metafile at a time goes through it.
-QMutex& LibraryMutex()
-{
-    static QMutex mutex;
-    return mutex;
-}
-
-std::optional<QByteArray> ConvertToSvg(QByteArray& emf, QString& error)
-{
-    const QMutexLocker lock(&LibraryMutex());
-    const CNumericLocale numbers;
-    static char noNamespace[] = "";
-    generatorOptions options{};
-    options.nameSpace = noNamespace;
-    options.verbose = false;
-    options.emfplus = true;
-    options.svgDelimiter = true;
-    char* text = nullptr;
-    size_t length = 0;
-    const int converted = emf2svg(emf.data(), size_t(emf.size()), &text, &length, &options);
-    QByteArray svg = text ? QByteArray(text, qsizetype(length)) : QByteArray();
-    std::free(text);
-    if (converted == 0 || svg.isEmpty()) {
-        error = QStringLiteral("enhanced metafile could not be converted");
-        return std::nullopt;
-    }
-    return svg;
-}
-
 } // namespace
 
-std::optional<EmfDocument> PrepareEmf(QByteArrayView file, QString& error)
+std::optional<MetafileDocument> PrepareEmf(QByteArrayView file, QString& error)
 {
     if (file.size() < kMinHeader || LeU32(file, 0) != kEmrHeader ||
         LeU32(file, 40) != kEmfSignature) {
@@ -215,7 +168,7 @@ std::optional<EmfDocument> PrepareEmf(QByteArrayView file, QString& error)
         error = QStringLiteral("enhanced metafile header is damaged");
         return std::nullopt;
     }
-    EmfDocument document;
+    MetafileDocument document;
     document.size = FullSize(file);
     if (document.size.isEmpty()) {
         error = QStringLiteral("enhanced metafile has no usable frame");
@@ -245,7 +198,7 @@ std::optional<EmfDocument> PrepareEmf(QByteArrayView file, QString& error)
             ++dropped;
             continue;
         }
-        if (++records > kMaxRecords) {
+        if (++records > kMaxMetafileRecords) {
             error = QStringLiteral("enhanced metafile has too many records");
             return std::nullopt;
         }
@@ -265,21 +218,6 @@ std::optional<EmfDocument> PrepareEmf(QByteArrayView file, QString& error)
         PutLeU32(out, 92, 0);
     }
     return document;
-}
-
-PictureLoad LoadEmfPicture(QByteArrayView file, const PictureRequest& request)
-{
-    QString error;
-    auto document = PrepareEmf(file, error);
-    if (!document)
-        return PictureFailure(error);
-    const auto svg = ConvertToSvg(document->bytes, error);
-    if (!svg)
-        return PictureFailure(error);
-    QImage image = RenderSvg(*svg, FittedPictureSize(document->size, request), error);
-    if (image.isNull())
-        return PictureFailure(error);
-    return PictureSuccess(std::move(image), document->size);
 }
 
 } // namespace pictures

@@ -1,11 +1,11 @@
-#include "pictures/icon_reader.h"
+#include "pictures/internal/icon_reader.h"
 
-#include "pictures/bmp_decoder.h"
+#include "pictures/image_reader.h"
+#include "pictures/internal/bmp_decoder.h"
+#include "pictures/internal/picture_internal.h"
 #include "pictures/picture_format.h"
-#include "pictures/picture_internal.h"
 #include "pictures/png_chunks.h"
 
-#include <QBuffer>
 #include <QImageReader>
 #include <QtEndian>
 
@@ -19,9 +19,9 @@ namespace {
 constexpr qsizetype kDirectoryHeader = 6;
 constexpr qsizetype kDirectoryEntry = 16;
 
-int PngBitCount(int colourType, int depth)
+int PngBitCount(int colorType, int depth)
 {
-    switch (colourType) {
+    switch (colorType) {
     case 2:
         return depth * 3;
     case 4:
@@ -33,12 +33,12 @@ int PngBitCount(int colourType, int depth)
     }
 }
 
-int BitsFromColourCount(int colours)
+int BitsFromColorCount(int colors)
 {
     int bits = 0;
-    while (bits < 8 && (1 << bits) < colours)
+    while (bits < 8 && (1 << bits) < colors)
         ++bits;
-    return colours == 0 ? 8 : bits;
+    return colors == 0 ? 8 : bits;
 }
 
 // The size and depth the image data tell, over what the directory says.
@@ -69,10 +69,8 @@ QImage DecodePngEntry(QByteArrayView data, QString& error)
         error = QStringLiteral("PNG data are damaged");
         return {};
     }
-    QByteArray bytes = QByteArray::fromRawData(data.data(), data.size());
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "png");
+    MemoryImageReader memory(data, "png");
+    QImageReader& reader = memory.Reader();
     QImage image = reader.read();
     if (image.isNull())
         error = reader.errorString();
@@ -119,7 +117,7 @@ std::vector<IconEntry> ReadIconDirectory(QByteArrayView file)
         entry.index = i;
         entry.size = QSize(raw[0] == 0 ? 256 : raw[0], raw[1] == 0 ? 256 : raw[1]);
         const int directoryBits = qFromLittleEndian<std::uint16_t>(raw + 6);
-        entry.bitCount = directoryBits > 0 ? directoryBits : BitsFromColourCount(raw[2]);
+        entry.bitCount = directoryBits > 0 ? directoryBits : BitsFromColorCount(raw[2]);
         entry.offset = offset;
         entry.length = std::min<qint64>(length, file.size() - offset);
         ReadEntryImageInfo(file.sliced(entry.offset, entry.length), entry);

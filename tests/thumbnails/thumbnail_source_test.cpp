@@ -1,6 +1,6 @@
-#include "pictures/thumbnail_cache.h"
-#include "pictures/thumbnail_source.h"
 #include "support/jpeg_fixtures.h"
+#include "thumbnails/thumbnail_cache.h"
+#include "thumbnails/thumbnail_source.h"
 
 #include <QBuffer>
 #include <QDateTime>
@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 using namespace pictures;
+using namespace thumbnails;
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -69,9 +70,9 @@ std::array<QRgb, 4> Quadrants(const QImage& image)
             image.pixel(3 * w / 4, 3 * h / 4)};
 }
 
-// Four colours in four quadrants, at a brightness, so that a turn shows and the photo
+// Four colors in four quadrants, at a brightness, so that a turn shows and the photo
 // (bright) and its preview (dim) tell apart.
-std::function<QRgb(int, int)> QuadrantColours(int width, int height, int level)
+std::function<QRgb(int, int)> QuadrantColors(int width, int height, int level)
 {
     return [=](int x, int y) {
         const bool right = x >= width / 2;
@@ -97,22 +98,22 @@ QByteArray PreviewJpeg(const QImage& image)
     return bytes;
 }
 
-QImage Solid(QSize size, QRgb colour)
+QImage Solid(QSize size, QRgb color)
 {
     QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
+    image.fill(color);
     return image;
 }
 
 // A picture of `content` size in the middle of a black `frame`, as cameras pad previews.
-QImage Letterboxed(QSize frame, QSize content, QRgb colour)
+QImage Letterboxed(QSize frame, QSize content, QRgb color)
 {
     QImage image = Solid(frame, qRgb(0, 0, 0));
     QPainter painter(&image);
     painter.fillRect(QRect(QPoint((frame.width() - content.width()) / 2,
                                   (frame.height() - content.height()) / 2),
                            content),
-                     colour);
+                     color);
     return image;
 }
 
@@ -121,7 +122,7 @@ QByteArray RedPhoto(int width, int height, const QByteArray& preview = {}, int o
     JpegFixture photo;
     photo.width = width;
     photo.height = height;
-    photo.colour = [](int, int) { return kRed; };
+    photo.color = [](int, int) { return kRed; };
     photo.exif = ExifBlock(orientation, preview);
     return WriteJpeg(photo);
 }
@@ -248,11 +249,11 @@ TEST_F(ThumbnailSourceTest, EverySourceTurnsAPhotoByTheSameRule)
         JpegFixture photo;
         photo.width = 640;
         photo.height = 480;
-        photo.colour = QuadrantColours(640, 480, 240);
+        photo.color = QuadrantColors(640, 480, 240);
         JpegFixture preview;
         preview.width = 160;
         preview.height = 120;
-        preview.colour = QuadrantColours(160, 120, 120);
+        preview.color = QuadrantColors(160, 120, 120);
         c.layout.preview = WriteJpeg(preview);
         photo.exif = ExifBlock(c.layout);
         if (c.afterXmp)
@@ -305,7 +306,7 @@ TEST_F(ThumbnailSourceTest, DamagedPreviewsAndExifFallBackToThePhoto)
         JpegFixture photo;
         photo.width = 800;
         photo.height = 600;
-        photo.colour = [](int, int) { return kRed; };
+        photo.color = [](int, int) { return kRed; };
         photo.exif = exif;
         const Picture picture =
             Load(Write(QStringLiteral("photo.jpg"), WriteJpeg(photo)), {true, QString(), false});

@@ -1,6 +1,7 @@
 #pragma once
 
-// Shared by the picture decoders; not part of the loader's interface.
+// Shared by the picture decoders inside the loader; nothing outside platform/pictures/
+// includes it.
 #include "pictures/picture.h"
 
 #include <QByteArrayView>
@@ -51,30 +52,5 @@ inline void PutLeU32(QByteArray& data, qsizetype at, std::uint32_t value)
 {
     qToLittleEndian(value, data.data() + at);
 }
-
-PictureLoad PictureFailure(const QString& error);
-PictureLoad PictureSuccess(QImage image, const QSize& size);
-
-// Gives a loaded picture the loader's pixel formats and, for a target, no more pixels than
-// the fit needs; see LoadPicture.
-PictureLoad Finish(PictureLoad load, const PictureRequest& request);
-
-// LoadPicture for a file that is already open, read from its current position.
-PictureLoad LoadOpenPicture(QFile& file, const PictureRequest& request);
-
-// Makes printf-style formatting and parsing of numbers on the calling thread use the C
-// locale while it lives: the metafile libraries write SVG numbers through printf.
-class CNumericLocale
-{
-public:
-    CNumericLocale();
-    ~CNumericLocale();
-    CNumericLocale(const CNumericLocale&) = delete;
-    CNumericLocale& operator=(const CNumericLocale&) = delete;
-
-private:
-    void* previous_ = nullptr;
-    void* own_ = nullptr;
-};
 
 } // namespace pictures

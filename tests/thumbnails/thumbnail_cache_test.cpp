@@ -1,4 +1,4 @@
-#include "pictures/thumbnail_cache.h"
+#include "thumbnails/thumbnail_cache.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -19,15 +19,15 @@
 #include <utility>
 #include <vector>
 
-using namespace pictures;
+using namespace thumbnails;
 using namespace Qt::StringLiterals;
 
 namespace {
 
-QImage Solid(QSize size, QRgb colour)
+QImage Solid(QSize size, QRgb color)
 {
     QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
+    image.fill(color);
     return image;
 }
 

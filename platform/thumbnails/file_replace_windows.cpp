@@ -1,10 +1,10 @@
-#include "pictures/file_replace.h"
+#include "thumbnails/file_replace.h"
 
 #include <QDir>
 
 #include <windows.h>
 
-namespace pictures {
+namespace thumbnails {
 
 bool ReplaceFile(const QString& from, const QString& to)
 {
@@ -13,4 +13,4 @@ bool ReplaceFile(const QString& from, const QString& to)
                        MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
-} // namespace pictures
+} // namespace thumbnails

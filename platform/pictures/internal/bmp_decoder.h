@@ -25,6 +25,9 @@ struct DibInfo
 // whole 32-bit words.
 qint64 DibStride(int width, int bitCount);
 
+// Whether a DIB may have `bits` bits a pixel: 1, 2, 4, 8, 16, 24 or 32.
+bool IsDibBitCount(int bits);
+
 // The dimensions and depth of a DIB, from its header alone.
 std::optional<DibInfo> ReadDibInfo(QByteArrayView dib);
 
@@ -33,12 +36,12 @@ struct DibOptions
     // Where the pixels start, counted from the start of the DIB; -1 when they follow the
     // palette directly.
     qsizetype bitsOffset = -1;
-    // The DIB is an icon or cursor image: twice as high as the picture, the colours
+    // The DIB is an icon or cursor image: twice as high as the picture, the colors
     // followed by a one-bit AND mask that makes pixels transparent.
     bool iconWithMask = false;
 };
 
-// Decodes a DIB (a header, optional colour masks and palette, and the pixels). Returns a
+// Decodes a DIB (a header, optional color masks and palette, and the pixels). Returns a
 // null image and sets `error` when the data cannot be decoded.
 QImage DecodeDib(QByteArrayView dib, const DibOptions& options, QString& error);
 

@@ -12,7 +12,7 @@
 #include <array>
 #include <optional>
 
-namespace pictures {
+namespace thumbnails {
 
 struct CacheFlavor
 {
@@ -65,16 +65,16 @@ QByteArray EncodeCacheEntry(const QImage& image, const CacheKey& key, const Cach
 class ThumbnailCache
 {
 public:
-    // `folder` holds the flavours' folders; it need not exist yet.
+    // `folder` holds the flavors' folders; it need not exist yet.
     explicit ThumbnailCache(const QString& folder);
 
     const QString& Folder() const { return folder_; }
 
     // The smallest valid entry for `key` whose picture has at least `longestSide` pixels on
-    // its longer side, or whose flavour is large enough when the picture is smaller.
+    // its longer side, or whose flavor is large enough when the picture is smaller.
     std::optional<QImage> Find(const CacheKey& key, int longestSide) const;
 
-    // Writes `image` as the entry of the flavour `flavor` for the picture: a temporary
+    // Writes `image` as the entry of the flavor `flavor` for the picture: a temporary
     // file, then a rename, so that readers never see half an entry. Files get mode 0600,
     // folders 0700. False when anything failed; nothing is left behind then.
     bool Store(const CacheFlavor& flavor, const QImage& image, const CacheKey& key,
@@ -87,4 +87,4 @@ private:
     QString folder_;
 };
 
-} // namespace pictures
+} // namespace thumbnails

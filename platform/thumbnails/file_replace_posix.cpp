@@ -1,14 +1,14 @@
-#include "pictures/file_replace.h"
+#include "thumbnails/file_replace.h"
 
 #include <QFile>
 
 #include <cstdio>
 
-namespace pictures {
+namespace thumbnails {
 
 bool ReplaceFile(const QString& from, const QString& to)
 {
     return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 }
 
-} // namespace pictures
+} // namespace thumbnails

@@ -1,6 +1,6 @@
-#include "pictures/bmp_decoder.h"
+#include "pictures/internal/bmp_decoder.h"
 
-#include "pictures/picture_internal.h"
+#include "pictures/internal/picture_internal.h"
 
 #include <QtEndian>
 
@@ -65,12 +65,6 @@ bool IsWindowsHeaderSize(std::uint32_t size)
     return size == 40 || size == 52 || size == 56 || size == 108 || size == 124 || size > 124;
 }
 
-bool IsValidBitCount(int bits)
-{
-    return bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 24 ||
-           bits == 32;
-}
-
 std::optional<Compression> ReadCompression(std::uint32_t value, bool os2, int bits)
 {
     if (value == kBiRgb)
@@ -92,7 +86,7 @@ struct DibHeader
     std::uint32_t size = 0;
     DibLayout layout;
     std::uint32_t compression = kBiRgb;
-    std::uint32_t coloursUsed = 0;
+    std::uint32_t colorsUsed = 0;
     int paletteEntrySize = 4;
     bool os2 = false;
 };
@@ -135,7 +129,7 @@ std::optional<DibHeader> ReadInfoHeader(QByteArrayView dib, std::uint32_t size, 
     header.layout.rows = height < 0 ? -height : height;
     header.layout.bitCount = LeU16(dib, 14);
     header.compression = field(16);
-    header.coloursUsed = field(32);
+    header.colorsUsed = field(32);
     return header;
 }
 
@@ -163,7 +157,7 @@ bool CheckHeader(DibHeader& header, QString& error)
         error = QStringLiteral("bitmap has no pixels");
         return false;
     }
-    if (!IsValidBitCount(layout.bitCount)) {
+    if (!IsDibBitCount(layout.bitCount)) {
         error = QStringLiteral("bitmap has %1 bits per pixel").arg(layout.bitCount);
         return false;
     }
@@ -200,7 +194,7 @@ std::optional<qsizetype> ReadChannels(QByteArrayView dib, const DibHeader& heade
         }
         const qsizetype maskBytes = withAlpha ? 16 : 12;
         if (dib.size() < size + maskBytes) {
-            error = QStringLiteral("bitmap colour masks are truncated");
+            error = QStringLiteral("bitmap color masks are truncated");
             return std::nullopt;
         }
         layout.red = Channel(LeU32(dib, size));
@@ -233,10 +227,9 @@ void ReadPalette(QByteArrayView dib, const DibHeader& header, qsizetype paletteO
     qsizetype declared = 0;
     if (layout.bitCount <= 8) {
         const std::uint32_t most = 1u << layout.bitCount;
-        declared =
-            (header.coloursUsed == 0 || header.coloursUsed > most) ? most : header.coloursUsed;
-    } else if (header.coloursUsed <= 256) {
-        declared = header.coloursUsed; // an optional palette that pixels with colours ignore
+        declared = (header.colorsUsed == 0 || header.colorsUsed > most) ? most : header.colorsUsed;
+    } else if (header.colorsUsed <= 256) {
+        declared = header.colorsUsed; // an optional palette that pixels with colors ignore
     }
     const int entrySize = header.paletteEntrySize;
     layout.defaultBitsOffset = paletteOffset + declared * entrySize;
@@ -254,7 +247,7 @@ void ReadPalette(QByteArrayView dib, const DibHeader& header, qsizetype paletteO
     }
 }
 
-// Reads the header, the colour masks and the palette.
+// Reads the header, the color masks and the palette.
 std::optional<DibLayout> ReadLayout(QByteArrayView dib, qsizetype bitsOffset, QString& error)
 {
     std::optional<DibHeader> header = ReadHeader(dib, error);
@@ -288,7 +281,7 @@ public:
         return reinterpret_cast<QRgb*>(image_.scanLine(y));
     }
 
-    QRgb PaletteColour(unsigned index) const
+    QRgb PaletteColor(unsigned index) const
     {
         return index < layout_.palette.size() ? layout_.palette[index] : qRgb(0, 0, 0);
     }
@@ -312,7 +305,7 @@ int DecodeRows(QByteArrayView bits, const DibLayout& layout, PixelSink& sink)
                 const int perByte = 8 / depth;
                 const int shift = 8 - depth * (x % perByte + 1);
                 const unsigned index = (src[x / perByte] >> shift) & ((1u << depth) - 1);
-                out[x] = sink.PaletteColour(index);
+                out[x] = sink.PaletteColor(index);
             } else if (depth == 24) {
                 const uchar* p = src + qsizetype(x) * 3;
                 out[x] = qRgb(p[2], p[1], p[0]);
@@ -340,19 +333,19 @@ void DecodeRuns(QByteArrayView bits, const DibLayout& layout, PixelSink& sink)
     int x = 0;
     int row = 0;
 
-    const auto colourAt = [&](const uchar* p, int nibble) -> QRgb {
+    const auto colorAt = [&](const uchar* p, int nibble) -> QRgb {
         switch (layout.compression) {
         case Compression::Rle24:
             return qRgb(p[2], p[1], p[0]);
         case Compression::Rle4:
-            return sink.PaletteColour(nibble == 0 ? p[0] >> 4 : p[0] & 0x0F);
+            return sink.PaletteColor(nibble == 0 ? p[0] >> 4 : p[0] & 0x0F);
         default:
-            return sink.PaletteColour(p[0]);
+            return sink.PaletteColor(p[0]);
         }
     };
-    const auto put = [&](int column, QRgb colour) {
+    const auto put = [&](int column, QRgb color) {
         if (column < layout.width && row < layout.rows)
-            sink.Row(row)[column] = colour;
+            sink.Row(row)[column] = color;
     };
 
     while (pos + 2 <= size && row < layout.rows) {
@@ -364,7 +357,7 @@ void DecodeRuns(QByteArrayView bits, const DibLayout& layout, PixelSink& sink)
             pos += 1 + pixelBytes;
             const int drawn = std::clamp(layout.width - x, 0, count);
             for (int i = 0; i < drawn; ++i)
-                put(x + i, colourAt(value, i % 2));
+                put(x + i, colorAt(value, i % 2));
             x += count;
             continue;
         }
@@ -393,7 +386,7 @@ void DecodeRuns(QByteArrayView bits, const DibLayout& layout, PixelSink& sink)
                 const uchar* p =
                     data + pos +
                     (layout.compression == Compression::Rle4 ? i / 2 : qsizetype(i) * pixelBytes);
-                put(x + i, colourAt(p, i % 2));
+                put(x + i, colorAt(p, i % 2));
             }
             x += escape;
             pos += padded;
@@ -523,6 +516,12 @@ QImage DecodeBmpFile(QByteArrayView file, QString& error)
     if (pixels > kFileHeaderSize && pixels < file.size())
         options.bitsOffset = pixels - kFileHeaderSize;
     return DecodeDib(file.sliced(kFileHeaderSize), options, error);
+}
+
+bool IsDibBitCount(int bits)
+{
+    return bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 24 ||
+           bits == 32;
 }
 
 } // namespace pictures

@@ -26,7 +26,7 @@ struct IconEntry
 std::vector<IconEntry> ReadIconDirectory(QByteArrayView file);
 
 // The entries in the order they are tried. For the large icon size: the closest size
-// first, then more colours, then the larger of two equally close sizes, then directory
+// first, then more colors, then the larger of two equally close sizes, then directory
 // order. Without it (largeIconSize <= 0): directory order.
 std::vector<IconEntry> OrderIconEntries(std::vector<IconEntry> entries, int largeIconSize);
 
