@@ -89,7 +89,7 @@ QByteArray IconFile(const std::vector<std::pair<int, QRgb>>& squares)
         image.append(QByteArray(24, '\0'));
         for (int i = 0; i < side * side; ++i)
             PutU32(image, color | 0xFF000000u);
-        image.append(QByteArray(((side + 31) / 32) * 4 * side, '\0')); // nothing masked
+        image.append(QByteArray(qsizetype((side + 31) / 32) * 4 * side, '\0')); // unmasked
         directory.append(char(side));
         directory.append(char(side));
         directory.append(QByteArray(2, '\0'));
