@@ -1,6 +1,8 @@
 # Convenience front end over CMake. `make run` builds and starts Tessellon;
 # `make test` builds and runs the whole test suite (plain, sanitized, fuzzed).
-.PHONY: all deps build run test bench format tidy clean
+# `make windows` cross-builds build-windows/tessellon.exe; `make test-windows` runs the
+# Windows build's tests under Wine.
+.PHONY: all deps build run test windows test-windows bench format tidy clean
 
 all: build
 
@@ -17,6 +19,12 @@ run: build
 test:
 	@scripts/test
 
+windows:
+	@scripts/windows-build
+
+test-windows:
+	@scripts/windows-test
+
 bench:
 	@scripts/bench
 
@@ -27,4 +35,4 @@ tidy: build
 	@scripts/lint tidy build
 
 clean:
-	rm -rf build build-asan build-fuzz build-bench
+	rm -rf build build-asan build-fuzz build-bench build-windows

@@ -31,12 +31,10 @@ struct ToolbarButtonSpec
 };
 
 constexpr ToolbarButtonSpec kToolbarButtons[] = {
-    {"Browse", "&Browse", "Select a Folder", ":/icons/browse.svg", ":/icons/browse-hover.svg"},
-    {"Edit", "&Select", "Choose selected image and exit", ":/icons/edit.svg",
-     ":/icons/edit-hover.svg"},
-    {"Refresh", "&Refresh", "Refresh Thumbnails", ":/icons/refresh.svg",
-     ":/icons/refresh-hover.svg"},
-    {"Exit", "E&xit", "Exit Program", ":/icons/exit.svg", ":/icons/exit-hover.svg"},
+    {"Browse", "&Browse", "Select a Folder", "icons/browse", "icons/browse-hover"},
+    {"Edit", "&Select", "Choose selected image and exit", "icons/edit", "icons/edit-hover"},
+    {"Refresh", "&Refresh", "Refresh Thumbnails", "icons/refresh", "icons/refresh-hover"},
+    {"Exit", "E&xit", "Exit Program", "icons/exit", "icons/exit-hover"},
 };
 
 PictureBox* NewPictureBox(const char* name, QWidget* container, QRect geometry, OleColor back,
@@ -74,7 +72,9 @@ frmMosaq::frmMosaq(const QString& settingsFile, QWidget* parent)
     })
 {
     setWindowTitle(QStringLiteral("Tessellon"));
-    setWindowIcon(QIcon(QStringLiteral(":/tessellon.svg")));
+    QIcon programIcon;
+    AddResourceImage(programIcon, QStringLiteral("tessellon"), QSize(32, 32));
+    setWindowIcon(programIcon);
     CreateControls();
     SetTabOrder();
     // The gallery comes first in the tab order and starts with the keyboard focus.
@@ -175,8 +175,8 @@ void frmMosaq::CreateToolbar()
                                          QString::fromLatin1(spec.toolTip), tbrMain);
         // The hot image is the icon's Active mode, which the toolbar shows under the pointer.
         QIcon icon;
-        icon.addFile(imlTools.File(key), kToolbarImageSize, QIcon::Normal);
-        icon.addFile(imlToolsHover.File(key), kToolbarImageSize, QIcon::Active);
+        AddResourceImage(icon, imlTools.Image(key), kToolbarImageSize, QIcon::Normal);
+        AddResourceImage(icon, imlToolsHover.Image(key), kToolbarImageSize, QIcon::Active);
         button->setObjectName(key);
         button->setIcon(icon);
         button->setIconSize(kToolbarImageSize);
@@ -200,7 +200,9 @@ void frmMosaq::CreateStatusBar()
     sbrMain = new StatusBar(this);
     sbrMain->setObjectName(QStringLiteral("sbrMain"));
     sbrMain->setGeometry(0, 207, kDesignClientSize.width(), 21);
-    sbrMain->AddPanel(20, 20, QIcon(QStringLiteral(":/icons/browse.svg")));
+    QIcon folderIcon;
+    AddResourceImage(folderIcon, QStringLiteral("icons/browse"), kToolbarImageSize);
+    sbrMain->AddPanel(20, 20, folderIcon);
     sbrMain->AddPanel(248, 96);
     sbrMain->SetRightMargin(20);
 }

@@ -4,7 +4,7 @@
 #include "pictures/picture.h"
 #include "pictures/png_chunks.h"
 #include "pictures/regular_file.h"
-#include "thumbnails/file_replace.h"
+#include "thumbnails/cache_files.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -13,7 +13,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QTemporaryFile>
+#include <QRandomGenerator>
 
 #include <string_view>
 
@@ -33,11 +33,6 @@ const char* const kUriKey = "Thumb::URI";
 const char* const kModifiedKey = "Thumb::MTime";
 const char* const kSizeKey = "Thumb::Size";
 
-constexpr QFileDevice::Permissions kFolderPermissions =
-    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
-constexpr QFileDevice::Permissions kEntryPermissions =
-    QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-
 bool IsUnescapedInUri(char c)
 {
     constexpr std::string_view kMarks = "!$&'()*+,-./:=@_~";
@@ -56,7 +51,34 @@ bool MakeFolder(const QString& path, int depth = 0)
     const QString parent = info.absolutePath();
     if (parent == info.absoluteFilePath() || !MakeFolder(parent, depth + 1))
         return false;
-    return QDir().mkdir(path, kFolderPermissions) || QFileInfo(path).isDir();
+    return CreatePrivateFolder(path) || QFileInfo(path).isDir();
+}
+
+// Writes `bytes` into a new file of its owner's alone beside `path`, then puts that file in
+// the place of `path` in one step; a failed step leaves nothing behind. The new file is
+// closed before the rename, which Windows requires (a QTemporaryFile stays open).
+bool WriteInPlace(const QString& path, const QByteArray& bytes)
+{
+    constexpr int kAttempts = 8;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const QString temporary =
+            path + QStringLiteral(".%1").arg(QRandomGenerator::global()->generate(), 8, 16,
+                                             QLatin1Char('0'));
+        QFile file(temporary);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                       QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+            if (QFileInfo::exists(temporary))
+                continue; // a name another writer took
+            return false;
+        }
+        const bool written = file.write(bytes) == bytes.size() && file.flush();
+        file.close();
+        if (written && RenameOver(temporary, path))
+            return true;
+        QFile::remove(temporary);
+        return false;
+    }
+    return false;
 }
 
 } // namespace
@@ -64,7 +86,7 @@ bool MakeFolder(const QString& path, int depth = 0)
 QString FileUri(const QString& absolutePath)
 {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    const QByteArray bytes = QFile::encodeName(absolutePath);
+    const QByteArray bytes = UriPath(absolutePath);
     QString uri = QStringLiteral("file://");
     uri.reserve(uri.size() + bytes.size() * 3);
     for (const char c : bytes) {
@@ -84,14 +106,6 @@ QString CacheEntryName(const QString& uri)
     return QString::fromLatin1(
                QCryptographicHash::hash(uri.toUtf8(), QCryptographicHash::Md5).toHex()) +
            QStringLiteral(".png");
-}
-
-QString DefaultThumbnailCacheFolder()
-{
-    QString base = qEnvironmentVariable("XDG_CACHE_HOME");
-    if (base.isEmpty() || QDir::isRelativePath(base))
-        base = QDir::homePath() + QStringLiteral("/.cache");
-    return QDir::cleanPath(base + QStringLiteral("/thumbnails"));
 }
 
 std::optional<QImage> ReadCacheEntry(QByteArrayView png, const CacheKey& key)
@@ -179,17 +193,7 @@ bool ThumbnailCache::Store(const CacheFlavor& flavor, const QImage& image, const
     const QByteArray png = EncodeCacheEntry(image, key, facts);
     if (png.isEmpty())
         return false;
-    const QString path = folder + QLatin1Char('/') + CacheEntryName(key.uri);
-    // Removed when it is left before the rename.
-    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
-    if (!file.open() || !file.setPermissions(kEntryPermissions) || file.write(png) != png.size() ||
-        !file.flush())
-        return false;
-    file.close();
-    if (!ReplaceFile(file.fileName(), path))
-        return false;
-    file.setAutoRemove(false);
-    return true;
+    return WriteInPlace(folder + QLatin1Char('/') + CacheEntryName(key.uri), png);
 }
 
 bool ThumbnailCache::Holds(const QString& path) const

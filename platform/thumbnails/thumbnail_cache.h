@@ -35,7 +35,8 @@ QString FileUri(const QString& absolutePath);
 // The entry's file name: the MD5 of the URI in hexadecimal, and ".png".
 QString CacheEntryName(const QString& uri);
 
-// $XDG_CACHE_HOME/thumbnails, or ~/.cache/thumbnails when it is unset, empty or relative.
+// $XDG_CACHE_HOME/thumbnails, or where it is unset, empty or relative ~/.cache/thumbnails;
+// on Windows nothing then: no cache.
 QString DefaultThumbnailCacheFolder();
 
 // What an entry must say of its picture to stand for it.

@@ -3,6 +3,7 @@
 #include "support/fixture_images.h"
 #include "support/jpeg_fixtures.h"
 #include "support/window_fixture.h"
+#include "support/wine.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -486,9 +487,12 @@ TEST_F(OpenFolderTest, TheWholeCorpusBuildsWithoutACrash)
     QDirIterator files(corpus, QDir::Files, QDirIterator::Subdirectories);
     while (files.hasNext()) {
         const QString file = files.next();
+        if (CrashesWineGdi(file))
+            continue;
         const QString link =
             QDir(corpus).relativeFilePath(file).replace(QLatin1Char('/'), QLatin1Char('_'));
-        ASSERT_TRUE(QFile::link(file, folder + QLatin1Char('/') + link));
+        // Copies: a link on Windows is a shell shortcut, a file of its own.
+        ASSERT_TRUE(QFile::copy(file, folder + QLatin1Char('/') + link));
         ++listed;
     }
     OpenInWindow(*window, folder);

@@ -2,6 +2,7 @@
 #include "pictures/picture_format.h"
 #include "pictures/png_chunks.h"
 #include "support/jpeg_fixtures.h"
+#include "support/wine.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtConcurrent>
 #include <QtEndian>
 
@@ -19,9 +21,9 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <future>
-#include <thread>
 
 namespace {
 
@@ -533,10 +535,14 @@ TEST(MetafileTest, WmfWithoutWindowUsesItsFrameOrItsBounds)
     EXPECT_EQ(framed.picture->image.pixel(20, 10), kRed);
     EXPECT_EQ(framed.picture->image.pixel(100, 33), kBlue);
 
-    // The bounds take in half the default pen around the shapes.
+    // The bounds of the shapes: libwmf takes in half the default pen around them.
     const PictureLoad bounded = LoadPicture(Fixture("plain_no_window.wmf"));
     ASSERT_TRUE(bounded) << bounded.error.toStdString();
+#ifdef Q_OS_WIN
+    EXPECT_EQ(bounded.picture->size, QSize(200, 100));
+#else
     EXPECT_EQ(bounded.picture->size, QSize(201, 101));
+#endif
     EXPECT_EQ(bounded.picture->image.pixel(30, 20), kRed);
     EXPECT_EQ(bounded.picture->image.pixel(150, 50), kBlue);
 }
@@ -718,8 +724,11 @@ QStringList CorpusFiles(const QString& folder)
     QStringList files;
     QDirIterator it(QStringLiteral(TESSELLON_CORPUS "/") + folder, QDir::Files,
                     QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << it.next();
+    while (it.hasNext()) {
+        const QString file = it.next();
+        if (!CrashesWineGdi(file))
+            files << file;
+    }
     files.sort();
     return files;
 }
@@ -730,15 +739,18 @@ PictureLoad LoadWithin(const QString& path, std::chrono::seconds limit)
 {
     std::promise<PictureLoad> promise;
     std::future<PictureLoad> result = promise.get_future();
-    std::thread worker([&promise, path] {
+    // A thread of Qt's own, as the gallery's decodes have: what Qt keeps per thread is set
+    // up and released as it is there.
+    const std::unique_ptr<QThread> worker(QThread::create([&promise, path] {
         promise.set_value(LoadPicture(path, {PictureSize::LargeIcon, 32, {62, 62}, {}}));
-    });
+    }));
+    worker->start();
     if (result.wait_for(limit) != std::future_status::ready) {
         std::fprintf(stderr, "loading %s hangs\n", qPrintable(path));
         std::fflush(stderr);
-        std::quick_exit(1);
+        std::_Exit(1);
     }
-    worker.join(); // lets the thread release what Qt keeps per thread
+    worker->wait();
     return result.get();
 }
 
@@ -761,7 +773,8 @@ TEST_P(CorpusTest, EveryFileLoadsOrFailsCleanly)
     const CorpusCase& c = GetParam();
     const QStringList files = CorpusFiles(QLatin1String(c.folder));
     if (files.isEmpty())
-        GTEST_SKIP() << "corpus not present";
+        GTEST_SKIP() << (RunningUnderWine() ? "left out under Wine, whose GDI its files crash"
+                                            : "corpus not present");
     int loaded = 0;
     QStringList failed;
     for (const QString& path : files) {

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
-// Every test binary shares one QApplication; widget tests run on the offscreen platform.
+// Every test binary shares one QApplication. Widget tests run on the offscreen platform;
+// on Windows, which has none, on the system's own.
 int main(int argc, char* argv[])
 {
+#ifndef Q_OS_WIN
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,3 +1,4 @@
+#include "support/file_rights.h"
 #include "thumbnails/thumbnail_cache.h"
 
 #include <QBuffer>
@@ -11,9 +12,6 @@
 #include <QtEndian>
 
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <map>
 #include <utility>
@@ -44,13 +42,6 @@ QByteArray ForeignEntry(const QImage& image, const QString& uri, const char* mod
     buffer.open(QIODevice::WriteOnly);
     QImageWriter(&buffer, "png").write(entry);
     return bytes;
-}
-
-mode_t ModeOf(const QString& path)
-{
-    struct stat info
-    {};
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
 
 bool WriteFile(const QString& path, const QByteArray& bytes)
@@ -90,6 +81,17 @@ TEST(ThumbnailCacheTest, UrisAreEscapedAsGlibEscapesThem)
         const char* path;
         const char* uri;
     };
+#ifdef Q_OS_WIN
+    // GLib on Windows: the drive after a slash, forward slashes, the name's UTF-8.
+    const Case cases[] = {
+        {"C:\\Users\\jens\\me.png", "file:///C:/Users/jens/me.png"},
+        {"Z:/tmp/a b/c#d%f.jpg", "file:///Z:/tmp/a%20b/c%23d%25f.jpg"},
+        {"C:/x/~!$&'()+,=@-_.", "file:///C:/x/~!$&'()+,=@-_."},
+        {"C:/x/[1];{2}^`", "file:///C:/x/%5B1%5D%3B%7B2%7D%5E%60"},
+        {"C:/tmp/\xC3\xBCn\xC3\xAF/\xE6\x97\xA5\xE6\x9C\xAC.jpg",
+         "file:///C:/tmp/%C3%BCn%C3%AF/%E6%97%A5%E6%9C%AC.jpg"},
+    };
+#else
     const Case cases[] = {
         {"/home/jens/photos/me.png", "file:///home/jens/photos/me.png"},
         {"/tmp/a b/c#d?e%f.jpg", "file:///tmp/a%20b/c%23d%3Fe%25f.jpg"},
@@ -99,6 +101,7 @@ TEST(ThumbnailCacheTest, UrisAreEscapedAsGlibEscapesThem)
          "file:///tmp/%C3%BCn%C3%AF/%E6%97%A5%E6%9C%AC.jpg"},
         {"/tab\there/new\nline", "file:///tab%09here/new%0Aline"},
     };
+#endif
     for (const Case& c : cases)
         EXPECT_EQ(FileUri(QString::fromUtf8(c.path)), QLatin1String(c.uri)) << c.path;
 }
@@ -115,10 +118,15 @@ TEST(ThumbnailCacheTest, FolderFollowsXdgCacheHome)
     const QByteArray saved = qgetenv("XDG_CACHE_HOME");
     qputenv("XDG_CACHE_HOME", "/somewhere/cache");
     EXPECT_EQ(DefaultThumbnailCacheFolder(), QStringLiteral("/somewhere/cache/thumbnails"));
+    // Without it, the home's cache; on Windows, whose own thumbnails no program shares, none.
+#ifdef Q_OS_WIN
+    const QString fallback;
+#else
+    const QString fallback = QDir::homePath() + u"/.cache/thumbnails"_s;
+#endif
     for (const char* unusable : {"", "relative/cache"}) {
         qputenv("XDG_CACHE_HOME", unusable);
-        EXPECT_EQ(DefaultThumbnailCacheFolder(), QDir::homePath() + u"/.cache/thumbnails"_s)
-            << unusable;
+        EXPECT_EQ(DefaultThumbnailCacheFolder(), fallback) << unusable;
     }
     qputenv("XDG_CACHE_HOME", saved);
 }
@@ -191,9 +199,12 @@ TEST(ThumbnailCacheTest, StoresAtomicallyWithPrivateModes)
     ASSERT_TRUE(cache.Store(kCacheFlavors[0], Solid({128, 96}, qRgb(1, 2, 3)), kKey, {}));
 
     const QString entry = folder + u"/normal/"_s + CacheEntryName(kKey.uri);
-    EXPECT_EQ(ModeOf(entry), 0600u);
-    EXPECT_EQ(ModeOf(folder + u"/normal"_s), 0700u);
-    EXPECT_EQ(ModeOf(folder), 0700u);
+    // Where files have permission bits: the owner's alone.
+    if (PermissionBits(entry)) {
+        EXPECT_EQ(PermissionBits(entry), 0600u);
+        EXPECT_EQ(PermissionBits(folder + u"/normal"_s), 0700u);
+        EXPECT_EQ(PermissionBits(folder), 0700u);
+    }
     // Nothing but the entry: the temporary became it.
     EXPECT_EQ(QDir(folder + u"/normal"_s).entryList(QDir::Files | QDir::Hidden),
               QStringList{CacheEntryName(kKey.uri)});
@@ -230,7 +241,9 @@ TEST(ThumbnailCacheTest, AReadOnlyCacheChangesNothing)
     const QString folder = temp.filePath(u"thumbnails"_s);
     const QString normal = folder + u"/normal"_s;
     ASSERT_TRUE(QDir().mkpath(normal));
-    const bool root = ::geteuid() == 0;
+    if (!PermissionBits(normal))
+        GTEST_SKIP() << "Windows folders have no write permission to take away, only ACLs";
+    const bool root = !PermissionsBindThisProcess();
     const auto chattr = [&](const char* flag) {
         return QProcess::execute(u"chattr"_s, {QLatin1String(flag), normal}) == 0;
     };
@@ -267,10 +280,13 @@ TEST(ThumbnailCacheTest, KnowsItsOwnFiles)
 {
     QTemporaryDir temp;
     ASSERT_TRUE(QDir().mkpath(temp.filePath(u"thumbnails/normal"_s)));
-    ASSERT_TRUE(QFile::link(temp.filePath(u"thumbnails"_s), temp.filePath(u"link"_s)));
     const ThumbnailCache cache(temp.filePath(u"thumbnails"_s));
     EXPECT_TRUE(cache.Holds(temp.filePath(u"thumbnails/normal/x.png"_s)));
-    EXPECT_TRUE(cache.Holds(temp.filePath(u"link/normal"_s)));
+    // Windows makes a shortcut, no link, of it.
+    if (PermissionBits(temp.path())) {
+        ASSERT_TRUE(QFile::link(temp.filePath(u"thumbnails"_s), temp.filePath(u"link"_s)));
+        EXPECT_TRUE(cache.Holds(temp.filePath(u"link/normal"_s)));
+    }
     EXPECT_FALSE(cache.Holds(temp.filePath(u"thumbnails-and-more/x.png"_s)));
     EXPECT_FALSE(cache.Holds(temp.filePath(u"photo.jpg"_s)));
 }

@@ -1,4 +1,4 @@
-#include "thumbnails/file_replace.h"
+#include "thumbnails/cache_files.h"
 
 #include <QDir>
 
@@ -6,11 +6,21 @@
 
 namespace thumbnails {
 
-bool ReplaceFile(const QString& from, const QString& to)
+bool RenameOver(const QString& from, const QString& to)
 {
     return MoveFileExW(reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(from).utf16()),
                        reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(to).utf16()),
                        MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+bool CreatePrivateFolder(const QString& path)
+{
+    return QDir().mkdir(path);
+}
+
+QByteArray UriPath(const QString& absolutePath)
+{
+    return '/' + QDir::fromNativeSeparators(absolutePath).toUtf8();
 }
 
 } // namespace thumbnails

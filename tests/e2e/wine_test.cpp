@@ -1,0 +1,400 @@
+// End to end on Windows' own terms: the cross-built tessellon.exe, in a folder with the
+// libraries and plugins it was deployed with, started by Wine on a private Xvfb and driven
+// with xdotool. Afterwards the clipboard is read with xclip, and the settings file beside
+// the executable is read byte for byte.
+//
+// The suite shares one Wine prefix and one wineserver: a new prefix takes seconds to make.
+// A minimized Notepad keeps Wine's desktop process alive between the programs, as a
+// user's session is: that process serves the clipboard to X once its owner has ended.
+
+#include "e2e/program_fixture.h"
+
+namespace {
+
+const QString kWine = QStringLiteral("/usr/lib/wine/wine64");
+const QString kWineServer = QStringLiteral("/usr/lib/wine/wineserver64");
+const QString kWindowsBuild = QStringLiteral(TESSELLON_WINDOWS_BUILD);
+const QString kExecutableName = QStringLiteral("tessellon.exe");
+constexpr auto kPrefixTimeout = 180s;
+// Wine starts a program more slowly than Linux does, the first time most of all.
+constexpr auto kWineWindowTimeout = 60s;
+
+// Distinct colors, in the order the gallery shows the files.
+const std::vector<FixtureImage> kImages = {
+    {"a.bmp", qRgb(220, 30, 30)}, {"b.jpg", qRgb(30, 180, 30)}, {"c.png", qRgb(30, 30, 220)}};
+
+// `path` as Wine shows a file of this machine: on drive Z:, with backslashes.
+QString WinePath(const QString& path)
+{
+    return QStringLiteral("Z:") + QString(path).replace(u'/', u'\\');
+}
+
+// The area of `image` near `color`; empty when fewer pixels than a thumbnail's have it.
+QRect AreaOf(const QImage& image, QRgb color)
+{
+    constexpr int kTolerance = 40;
+    constexpr int kThumbnailPixels = 1000;
+    QRect area;
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            if (std::abs(qRed(pixel) - qRed(color)) <= kTolerance &&
+                std::abs(qGreen(pixel) - qGreen(color)) <= kTolerance &&
+                std::abs(qBlue(pixel) - qBlue(color)) <= kTolerance) {
+                area |= QRect(x, y, 1, 1);
+                ++count;
+            }
+        }
+    }
+    return count >= kThumbnailPixels ? area : QRect();
+}
+
+class WineTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        xvfb_ = std::make_unique<XvfbServer>();
+        if (!xvfb_->IsRunning())
+            return;
+        RunProcess(kWineServer, {QStringLiteral("-k")}, SuiteEnvironment());
+        if (!QFile::exists(Prefix() + QStringLiteral("/system.reg"))) {
+            RunProcess(kWine, {QStringLiteral("wineboot"), QStringLiteral("-i")},
+                       SuiteEnvironment(), {}, kPrefixTimeout);
+        }
+        RunProcess(kWineServer, {QStringLiteral("-p")}, SuiteEnvironment());
+        // Its output goes nowhere: Wine's desktop and services, started with it, would
+        // otherwise hold a pipe of this test open.
+        QProcess notepad;
+        notepad.setProcessEnvironment(SuiteEnvironment());
+        notepad.setStandardInputFile(QProcess::nullDevice());
+        notepad.setStandardOutputFile(QProcess::nullDevice());
+        notepad.setStandardErrorFile(QProcess::nullDevice());
+        notepad.start(kWine,
+                      {QStringLiteral("start"), QStringLiteral("/min"), QStringLiteral("notepad")});
+        notepad.waitForFinished(60000);
+    }
+
+    static void TearDownTestSuite()
+    {
+        if (xvfb_ && xvfb_->IsRunning())
+            RunProcess(kWineServer, {QStringLiteral("-k")}, SuiteEnvironment());
+        xvfb_.reset();
+    }
+
+    static QString Prefix() { return kWindowsBuild + QStringLiteral("/wine-prefix"); }
+
+    static QProcessEnvironment SuiteEnvironment()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), QString::fromStdString(xvfb_->Display()));
+        environment.insert(QStringLiteral("WINEPREFIX"), Prefix());
+        environment.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all"));
+        // No browser engine or .NET to install, and no debugger to wait for on a crash.
+        environment.insert(QStringLiteral("WINEDLLOVERRIDES"),
+                           QStringLiteral("mscoree,mshtml=;winedbg.exe=d"));
+        // The program finds its libraries and plugins beside itself, as on Windows; the
+        // Linux test environment's Qt and cache settings mean nothing there.
+        for (const char* name : {"WINEPATH", "QT_PLUGIN_PATH", "QT_QPA_PLATFORM", "XDG_CACHE_HOME",
+                                 "WAYLAND_DISPLAY", "QT_SCALE_FACTOR", "QT_FONT_DPI"})
+            environment.remove(QLatin1String(name));
+        return environment;
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(xvfb_->IsRunning()) << xvfb_->Error();
+        ASSERT_TRUE(QFile::exists(Prefix() + QStringLiteral("/system.reg")))
+            << "no Wine prefix at " << Prefix().toStdString();
+        ASSERT_TRUE(dir_.isValid());
+        ASSERT_NO_FATAL_FAILURE(DeployProgram());
+    }
+
+    void TearDown() override
+    {
+        if (program_ && program_->state() != QProcess::NotRunning) {
+            program_->kill();
+            program_->waitForFinished(5000);
+        }
+    }
+
+    // A copy of the executable, so that its settings file is this test's, beside links to
+    // the libraries and plugin folders of the Windows build.
+    void DeployProgram() const
+    {
+        const QDir build(kWindowsBuild);
+        ASSERT_TRUE(QFile::copy(build.filePath(kExecutableName), ProgramPath()))
+            << "no " << kExecutableName.toStdString() << " in " << kWindowsBuild.toStdString();
+        const QStringList deployed =
+            build.entryList({QStringLiteral("*.dll")}, QDir::Files) +
+            QStringList{QStringLiteral("platforms"), QStringLiteral("imageformats"),
+                        QStringLiteral("styles")};
+        for (const QString& name : deployed)
+            ASSERT_TRUE(QFile::link(build.filePath(name), dir_.filePath(name)))
+                << name.toStdString();
+    }
+
+    QString ProgramPath() const { return dir_.filePath(kExecutableName); }
+    QString SettingsPath() const { return dir_.filePath(kSettingsName); }
+
+    QString MakeImageFolder(const QString& name) const
+    {
+        const QString folder = dir_.filePath(name);
+        EXPECT_TRUE(QDir().mkpath(folder));
+        for (const FixtureImage& image : kImages)
+            EXPECT_TRUE(
+                WriteImage(folder + QLatin1Char('/') + QLatin1String(image.name), image.color));
+        return folder;
+    }
+
+    void WriteSettings(const QByteArray& text) const
+    {
+        QFile file(SettingsPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(text), text.size());
+    }
+
+    std::optional<QString> Setting(const QString& key) const
+    {
+        return MainSettingIn(SettingsPath(), key);
+    }
+
+    void StartProgram()
+    {
+        program_ = std::make_unique<QProcess>();
+        program_->setProcessEnvironment(SuiteEnvironment());
+        program_->setWorkingDirectory(dir_.path());
+        program_->start(kWine, {ProgramPath()});
+        ASSERT_TRUE(program_->waitForStarted(5000)) << program_->errorString().toStdString();
+
+        QProcess search;
+        search.setProcessEnvironment(SuiteEnvironment());
+        search.start(QStringLiteral("xdotool"),
+                     {QStringLiteral("search"), QStringLiteral("--sync"),
+                      QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                      QStringLiteral("^Tessellon$")});
+        ASSERT_TRUE(search.waitForStarted(5000));
+        const bool found =
+            WaitUntil([&] { return search.waitForFinished(50) || program_->waitForFinished(50); },
+                      kWineWindowTimeout);
+        if (search.state() != QProcess::NotRunning) {
+            search.kill();
+            search.waitForFinished();
+        }
+        ASSERT_TRUE(found && search.exitStatus() == QProcess::NormalExit && search.exitCode() == 0)
+            << "no window; the program's errors:\n"
+            << program_->readAllStandardError().toStdString();
+        window_ = search.readAllStandardOutput().split('\n').value(0).toUInt();
+        ASSERT_NE(window_, 0U);
+    }
+
+    ProcessResult Xdotool(const QStringList& arguments) const
+    {
+        return RunProcess(QStringLiteral("xdotool"), arguments, SuiteEnvironment());
+    }
+
+    QImage Grab() const { return GrabWindow(xvfb_->Display(), window_); }
+
+    // Waits until every picture shows; the areas of their thumbnails in the window.
+    std::vector<QRect> WaitForGallery() const
+    {
+        std::vector<QRect> areas;
+        WaitUntil(
+            [&] {
+                const QImage shown = Grab();
+                areas.clear();
+                for (const FixtureImage& image : kImages) {
+                    const QRect area = AreaOf(shown, image.color);
+                    if (area.isEmpty())
+                        return false;
+                    areas.push_back(area);
+                }
+                return true;
+            },
+            kBuildTimeout);
+        return areas;
+    }
+
+    void WaitForFocus() const
+    {
+        const bool focused = WaitUntil(
+            [&] {
+                return Xdotool({QStringLiteral("getwindowfocus")}).output.trimmed().toUInt() ==
+                       window_;
+            },
+            kWindowTimeout);
+        ASSERT_TRUE(focused) << "the window never took the keyboard focus";
+    }
+
+    void PressKeys(const QStringList& keys) const
+    {
+        const ProcessResult result = Xdotool(
+            QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("80")} +
+            keys);
+        ASSERT_TRUE(result.finished && result.exitCode == 0) << result.errors.toStdString();
+    }
+
+    void DoubleClick(const QPoint& at) const
+    {
+        const ProcessResult result =
+            Xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"),
+                     QString::number(window_), QString::number(at.x()), QString::number(at.y()),
+                     QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"),
+                     QStringLiteral("--delay"), QStringLiteral("80"), QStringLiteral("1")});
+        ASSERT_TRUE(result.finished && result.exitCode == 0) << result.errors.toStdString();
+    }
+
+    void ExpectCleanEnd()
+    {
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(kWineWindowTimeout);
+        ASSERT_TRUE(program_->waitForFinished(static_cast<int>(ms.count())))
+            << "the program is still running";
+        EXPECT_EQ(program_->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program_->exitCode(), 0) << program_->readAllStandardError().toStdString();
+    }
+
+    // The window's X geometry: with no window manager, Wine's window is its outer area.
+    QRect Geometry() const { return ClientRect(xvfb_->Display(), window_).value_or(QRect()); }
+
+    static inline std::unique_ptr<XvfbServer> xvfb_;
+    QTemporaryDir dir_;
+    std::unique_ptr<QProcess> program_;
+    std::uint32_t window_ = 0;
+};
+
+struct PickCase
+{
+    const char* name;
+    bool doubleClick; // on the chosen cell; else keys only
+    std::vector<const char*> keys;
+    int chosen;
+};
+
+void PrintTo(const PickCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class WinePickTest : public WineTest, public ::testing::WithParamInterface<PickCase>
+{};
+
+TEST_P(WinePickTest, TheWindowsPathStaysOnTheClipboardAfterTheProgramEnds)
+{
+    const PickCase& c = GetParam();
+    // A blank and a letter beyond ASCII: the path goes through Windows' wide entry points.
+    const QString folder = MakeImageFolder(QStringLiteral("Fotos \u00e4"));
+    ASSERT_NO_FATAL_FAILURE(
+        WriteSettings(SettingsText({{QStringLiteral("Last Path"), WinePath(folder)}})));
+
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    const std::vector<QRect> areas = WaitForGallery();
+    ASSERT_EQ(areas.size(), kImages.size()) << "the gallery never showed the pictures";
+    ASSERT_NO_FATAL_FAILURE(WaitForFocus());
+    if (c.doubleClick) {
+        ASSERT_NO_FATAL_FAILURE(DoubleClick(areas[c.chosen].center()));
+    }
+    QStringList keys;
+    for (const char* key : c.keys)
+        keys.append(QLatin1String(key));
+    if (!keys.isEmpty()) {
+        ASSERT_NO_FATAL_FAILURE(PressKeys(keys));
+    }
+    ASSERT_NO_FATAL_FAILURE(ExpectCleanEnd());
+
+    const QString expected =
+        WinePath(folder) + QLatin1Char('\\') + QLatin1String(kImages[c.chosen].name);
+    std::optional<QByteArray> pasted;
+    WaitUntil(
+        [&] {
+            pasted = PasteClipboard(SuiteEnvironment());
+            return pasted == expected.toUtf8();
+        },
+        kEndTimeout);
+    EXPECT_EQ(pasted.value_or("(nothing)").toStdString(), expected.toStdString());
+    EXPECT_EQ(Setting(QStringLiteral("Last Path")), WinePath(folder));
+}
+
+INSTANTIATE_TEST_SUITE_P(Picks, WinePickTest,
+                         ::testing::Values(PickCase{"DoubleClickOnTheThirdCell", true, {}, 2},
+                                           PickCase{
+                                               "SelectTakesTheFirstPicture", false, {"alt+s"}, 0},
+                                           PickCase{"RightReturn", false, {"Right", "Return"}, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Every line of the file ends in CR LF, as Windows' profile functions write it.
+void ExpectCrLfLines(const QByteArray& text)
+{
+    ASSERT_TRUE(text.endsWith("\r\n")) << text.toStdString();
+    const QList<QByteArray> lines = text.chopped(2).split('\n');
+    for (const QByteArray& line : lines)
+        EXPECT_TRUE(line.endsWith('\r')) << "a bare LF after: " << line.toStdString();
+}
+
+TEST_F(WineTest, FirstStartOpensDriveCAndExitSavesThePlacementInTwips)
+{
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    const QRect shown = Geometry();
+    ASSERT_TRUE(shown.isValid());
+    ASSERT_NO_FATAL_FAILURE(WaitForFocus());
+    ASSERT_NO_FATAL_FAILURE(PressKeys({QStringLiteral("alt+x")}));
+    ASSERT_NO_FATAL_FAILURE(ExpectCleanEnd());
+
+    QFile file(SettingsPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    ASSERT_NO_FATAL_FAILURE(ExpectCrLfLines(text));
+    EXPECT_EQ(Setting(QStringLiteral("Last Path")), QStringLiteral("C:\\"));
+    EXPECT_EQ(Setting(QStringLiteral("Maximized")), QStringLiteral("False"));
+    // Wine's screen has 96 pixels per inch: 15 twips each.
+    EXPECT_EQ(Setting(QStringLiteral("Window Position")), PlacementText(shown));
+}
+
+struct WinePlacementCase
+{
+    const char* name;
+    const char* stored;
+    const char* maximized;
+    QRect shown;
+};
+
+void PrintTo(const WinePlacementCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class WinePlacementTest : public WineTest, public ::testing::WithParamInterface<WinePlacementCase>
+{};
+
+TEST_P(WinePlacementTest, RestoredAtStartAndSavedAtExit)
+{
+    const WinePlacementCase& c = GetParam();
+    ASSERT_NO_FATAL_FAILURE(
+        WriteSettings(SettingsText({{QStringLiteral("Last Path"), WinePath(dir_.path())},
+                                    {QStringLiteral("Window Position"), QLatin1String(c.stored)},
+                                    {QStringLiteral("Maximized"), QLatin1String(c.maximized)}})));
+
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    EXPECT_TRUE(WaitUntil([&] { return Geometry() == c.shown; }, kWindowTimeout))
+        << "shown at " << Geometry().x() << ", " << Geometry().y() << " size " << Geometry().width()
+        << " x " << Geometry().height();
+    ASSERT_NO_FATAL_FAILURE(WaitForFocus());
+    ASSERT_NO_FATAL_FAILURE(PressKeys({QStringLiteral("alt+x")}));
+    ASSERT_NO_FATAL_FAILURE(ExpectCleanEnd());
+
+    QFile file(SettingsPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    ASSERT_NO_FATAL_FAILURE(ExpectCrLfLines(file.readAll()));
+    EXPECT_EQ(Setting(QStringLiteral("Window Position")), QLatin1String(c.stored));
+    EXPECT_EQ(Setting(QStringLiteral("Maximized")), QLatin1String(c.maximized));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Placements, WinePlacementTest,
+    ::testing::Values(
+        WinePlacementCase{"Normal", "1500, 1200, 6000, 6600", "False", QRect(100, 80, 400, 440)},
+        // Maximized, the window fills the screen and keeps its normal placement.
+        WinePlacementCase{"Maximized", "1500, 1200, 6000, 6600", "True", QRect(0, 0, 1280, 1024)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace

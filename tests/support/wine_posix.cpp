@@ -1,0 +1,6 @@
+#include "support/wine.h"
+
+bool RunningUnderWine()
+{
+    return false;
+}
