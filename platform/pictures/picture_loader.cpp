@@ -1,3 +1,4 @@
+#include "pictures/decode_memory.h"
 #include "pictures/image_reader.h"
 #include "pictures/internal/bmp_decoder.h"
 #include "pictures/internal/icon_reader.h"
@@ -175,6 +176,31 @@ PictureLoad Decode(const QByteArray& data, const PictureRequest& request)
     return PictureFailure(QStringLiteral("not a picture of a known format"));
 }
 
+// The bytes a decode of the picture whose file begins with `head` holds at its fullest:
+// the picture at the size its header states, in 32 bits.
+qint64 StatedPictureBytes(QByteArrayView head)
+{
+    head = head.first(std::min(head.size(), kPictureHeadBytes));
+    const QSize stated = StatedPictureSize(DetectPictureFormat(head), head);
+    return stated.isEmpty() ? 0 : qint64(stated.width()) * stated.height() * 4;
+}
+
+PictureLoad DecodeHeld(const QByteArray& data, const PictureRequest& request)
+{
+    SetUpOnce();
+    const DecodingScope scope;
+    PictureLoad load;
+    try {
+        load = FinishPicture(Decode(data, request), request);
+    } catch (const std::exception& e) {
+        // Out of memory, in Qt's containers or ours, while growing a buffer.
+        load = PictureFailure(QString::fromLocal8Bit(e.what()));
+    }
+    if (!load)
+        qCDebug(lcPictures) << "picture not loaded:" << load.error;
+    return load;
+}
+
 } // namespace
 
 QImage InLoaderFormat(QImage image)
@@ -230,16 +256,19 @@ PictureLoad LoadOpenPicture(QFile& file, const PictureRequest& request)
     const QString path = file.fileName();
     if (file.size() > kMaxFileBytes)
         return PictureFailure(QStringLiteral("file is too large"));
+    const qint64 size = file.size();
+    const DecodeMemory::Hold hold(DecodeMemory::Shared(),
+                                  size + StatedPictureBytes(file.peek(kPictureHeadBytes)));
     QByteArray data;
     try {
         // The size it has now, at most: a file that grows while it is read stays bounded.
-        data = file.read(file.size());
+        data = file.read(size);
     } catch (const std::exception& e) {
         return PictureFailure(QString::fromLocal8Bit(e.what()));
     }
     if (data.isEmpty())
         return PictureFailure(QStringLiteral("file is empty"));
-    PictureLoad load = LoadPictureFromData(data, request);
+    PictureLoad load = DecodeHeld(data, request);
     if (!load)
         qCDebug(lcPictures) << "skipped" << path;
     return load;
@@ -275,18 +304,9 @@ QSize FittedPictureSize(const QSize& size, const PictureRequest& request)
 
 PictureLoad LoadPictureFromData(const QByteArray& data, const PictureRequest& request)
 {
-    pictures::SetUpOnce();
-    const pictures::DecodingScope scope;
-    PictureLoad load;
-    try {
-        load = pictures::FinishPicture(pictures::Decode(data, request), request);
-    } catch (const std::exception& e) {
-        // Out of memory, in Qt's containers or ours, while growing a buffer.
-        load = pictures::PictureFailure(QString::fromLocal8Bit(e.what()));
-    }
-    if (!load)
-        qCDebug(lcPictures) << "picture not loaded:" << load.error;
-    return load;
+    const pictures::DecodeMemory::Hold hold(pictures::DecodeMemory::Shared(),
+                                            pictures::StatedPictureBytes(data));
+    return pictures::DecodeHeld(data, request);
 }
 
 PictureLoad LoadPicture(const QString& path, const PictureRequest& request)
