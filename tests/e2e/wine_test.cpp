@@ -50,13 +50,20 @@ QRect AreaOf(const QImage& image, QRgb color)
     return count >= kThumbnailPixels ? area : QRect();
 }
 
+// The suite's X server, shared by its tests as the Wine session is.
+std::unique_ptr<XvfbServer>& SuiteXvfb()
+{
+    static std::unique_ptr<XvfbServer> xvfb;
+    return xvfb;
+}
+
 class WineTest : public ::testing::Test
 {
 protected:
     static void SetUpTestSuite()
     {
-        xvfb_ = std::make_unique<XvfbServer>();
-        if (!xvfb_->IsRunning())
+        SuiteXvfb() = std::make_unique<XvfbServer>();
+        if (!SuiteXvfb()->IsRunning())
             return;
         RunProcess(kWineServer, {QStringLiteral("-k")}, SuiteEnvironment());
         if (!QFile::exists(Prefix() + QStringLiteral("/system.reg"))) {
@@ -78,9 +85,9 @@ protected:
 
     static void TearDownTestSuite()
     {
-        if (xvfb_ && xvfb_->IsRunning())
+        if (SuiteXvfb() && SuiteXvfb()->IsRunning())
             RunProcess(kWineServer, {QStringLiteral("-k")}, SuiteEnvironment());
-        xvfb_.reset();
+        SuiteXvfb().reset();
     }
 
     static QString Prefix() { return kWindowsBuild + QStringLiteral("/wine-prefix"); }
@@ -88,7 +95,8 @@ protected:
     static QProcessEnvironment SuiteEnvironment()
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DISPLAY"), QString::fromStdString(xvfb_->Display()));
+        environment.insert(QStringLiteral("DISPLAY"),
+                           QString::fromStdString(SuiteXvfb()->Display()));
         environment.insert(QStringLiteral("WINEPREFIX"), Prefix());
         environment.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all"));
         // No browser engine or .NET to install, and no debugger to wait for on a crash.
@@ -104,7 +112,7 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_TRUE(xvfb_->IsRunning()) << xvfb_->Error();
+        ASSERT_TRUE(SuiteXvfb()->IsRunning()) << SuiteXvfb()->Error();
         ASSERT_TRUE(QFile::exists(Prefix() + QStringLiteral("/system.reg")))
             << "no Wine prefix at " << Prefix().toStdString();
         ASSERT_TRUE(dir_.isValid());
@@ -140,7 +148,7 @@ protected:
 
     QString MakeImageFolder(const QString& name) const
     {
-        const QString folder = dir_.filePath(name);
+        QString folder = dir_.filePath(name);
         EXPECT_TRUE(QDir().mkpath(folder));
         for (const FixtureImage& image : kImages)
             EXPECT_TRUE(
@@ -194,7 +202,7 @@ protected:
         return RunProcess(QStringLiteral("xdotool"), arguments, SuiteEnvironment());
     }
 
-    QImage Grab() const { return GrabWindow(xvfb_->Display(), window_); }
+    QImage Grab() const { return GrabWindow(SuiteXvfb()->Display(), window_); }
 
     // Waits until every picture shows; the areas of their thumbnails in the window.
     std::vector<QRect> WaitForGallery() const
@@ -255,9 +263,8 @@ protected:
     }
 
     // The window's X geometry: with no window manager, Wine's window is its outer area.
-    QRect Geometry() const { return ClientRect(xvfb_->Display(), window_).value_or(QRect()); }
+    QRect Geometry() const { return ClientRect(SuiteXvfb()->Display(), window_).value_or(QRect()); }
 
-    static inline std::unique_ptr<XvfbServer> xvfb_;
     QTemporaryDir dir_;
     std::unique_ptr<QProcess> program_;
     std::uint32_t window_ = 0;

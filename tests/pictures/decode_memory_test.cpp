@@ -94,8 +94,10 @@ TEST(DecodeMemory, ManyThreadsNeverHoldMoreThanTheBudgetTogether)
 {
     DecodeMemory memory(kBudget);
     std::atomic<bool> over{false};
+    constexpr int kThreads = 8;
     std::vector<std::thread> threads;
-    for (int t = 0; t < 8; ++t) {
+    threads.reserve(kThreads);
+    for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
             for (int i = 0; i < 200; ++i) {
                 const qint64 bytes = 10 + (t * 37 + i * 11) % 120;
