@@ -21,7 +21,7 @@ constexpr auto kWineWindowTimeout = 60s;
 
 // Distinct colors, in the order the gallery shows the files.
 const std::vector<FixtureImage> kImages = {
-    {"a.bmp", qRgb(220, 30, 30)}, {"b.jpg", qRgb(30, 180, 30)}, {"c.png", qRgb(30, 30, 220)}};
+    {"a.bmp", qRgb(220, 30, 30)}, {"b.jpg", qRgb(30, 180, 30)}, {"c.bmp", qRgb(30, 30, 220)}};
 
 // `path` as Wine shows a file of this machine: on drive Z:, with backslashes.
 QString WinePath(const QString& path)
@@ -226,10 +226,14 @@ protected:
 
     void WaitForFocus() const
     {
+        // With no window manager to give it, the focus is asked for as a user's click would.
         const bool focused = WaitUntil(
             [&] {
-                return Xdotool({QStringLiteral("getwindowfocus")}).output.trimmed().toUInt() ==
-                       window_;
+                if (Xdotool({QStringLiteral("getwindowfocus")}).output.trimmed().toUInt() ==
+                    window_)
+                    return true;
+                Xdotool({QStringLiteral("windowfocus"), QString::number(window_)});
+                return false;
             },
             kWindowTimeout);
         ASSERT_TRUE(focused) << "the window never took the keyboard focus";
