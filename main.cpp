@@ -1,10 +1,13 @@
 #include "clipboard/clipboard.h"
 #include "main_window/frmMosaq.h"
 #include "session/end_requests.h"
+#include "session/process_end.h"
 
 #include <QApplication>
 
-int main(int argc, char* argv[])
+namespace {
+
+int RunProgram(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessellon"));
@@ -24,4 +27,11 @@ int main(int argc, char* argv[])
     // The chosen path must outlive the program on platforms whose clipboard does not.
     KeepClipboardAfterExit();
     return status;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    EndProcess(RunProgram(argc, argv));
 }

@@ -221,22 +221,10 @@ protected:
         program_->start(ProgramPath(), QStringList());
         ASSERT_TRUE(program_->waitForStarted(5000)) << program_->errorString().toStdString();
 
-        QProcess search;
-        search.setProcessEnvironment(Environment());
-        search.start(QStringLiteral("xdotool"),
-                     {QStringLiteral("search"), QStringLiteral("--sync"),
-                      QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                      QStringLiteral("^Tessellon$")});
-        ASSERT_TRUE(search.waitForStarted(5000));
-        // Stops early when the program ends instead of showing its window.
-        const bool found =
-            WaitUntil([&] { return search.waitForFinished(50) || program_->waitForFinished(50); },
-                      kWindowTimeout);
-        ASSERT_TRUE(found && search.state() == QProcess::NotRunning && search.exitCode() == 0)
-            << "no window; the program's errors:\n"
-            << program_->readAllStandardError().toStdString();
-        window_ = search.readAllStandardOutput().split('\n').value(0).toUInt();
-        ASSERT_NE(window_, 0U);
+        QString error;
+        window_ = FindProgramWindow(*program_, QStringLiteral("Tessellon"), Environment(),
+                                    kWindowTimeout, error);
+        ASSERT_NE(window_, 0U) << error.toStdString();
     }
 
     ProcessResult Xdotool(const QStringList& arguments) const

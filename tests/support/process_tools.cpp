@@ -66,6 +66,37 @@ bool WaitUntil(const std::function<bool()>& condition, TestClock::duration timeo
     return true;
 }
 
+std::uint32_t FindProgramWindow(QProcess& program, const QString& title,
+                                const QProcessEnvironment& environment, TestClock::duration timeout,
+                                QString& error)
+{
+    QProcess search;
+    search.setProcessEnvironment(environment);
+    search.start(QStringLiteral("xdotool"),
+                 {QStringLiteral("search"), QStringLiteral("--sync"),
+                  QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                  QLatin1Char('^') + title + QLatin1Char('$')});
+    if (!search.waitForStarted(5000)) {
+        error = QStringLiteral("xdotool does not start");
+        return 0;
+    }
+    // Stops early when the program ends instead of showing its window.
+    const bool ended = WaitUntil(
+        [&] { return search.waitForFinished(50) || program.waitForFinished(50); }, timeout);
+    if (search.state() != QProcess::NotRunning) {
+        search.kill();
+        search.waitForFinished();
+    }
+    const std::uint32_t window =
+        search.exitStatus() == QProcess::NormalExit && search.exitCode() == 0
+            ? search.readAllStandardOutput().split('\n').value(0).toUInt()
+            : 0;
+    if (!ended || window == 0)
+        error = QStringLiteral("no window; the program's errors:\n") +
+                QString::fromLocal8Bit(program.readAllStandardError());
+    return ended ? window : 0;
+}
+
 ProcessResult RunProcess(const QString& program, const QStringList& arguments,
                          const QProcessEnvironment& environment, const QByteArray& input,
                          TestClock::duration timeout)

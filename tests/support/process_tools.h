@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -8,6 +9,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -33,6 +35,12 @@ struct ProcessResult
 ProcessResult RunProcess(const QString& program, const QStringList& arguments,
                          const QProcessEnvironment& environment, const QByteArray& input = {},
                          TestClock::duration timeout = std::chrono::seconds(10));
+
+// The first visible X window named exactly `title`, waited for with xdotool until it
+// shows, `program` ends or `timeout` passes; 0 when none showed, with `error` saying why.
+std::uint32_t FindProgramWindow(QProcess& program, const QString& title,
+                                const QProcessEnvironment& environment, TestClock::duration timeout,
+                                QString& error);
 
 // The text on the CLIPBOARD selection in `target`, read with xclip; none when nobody
 // serves it.
