@@ -115,6 +115,7 @@ private:
     // Layout (layout.cpp).
     bool IsInNormalState() const;
     bool KeepsMinimumSize();
+    void HintMinimumSize(const QMargins& frame);
     void ResizeAndLayOut(QSize size);
     // Commands (commands.cpp).
     void SelectAndExit();

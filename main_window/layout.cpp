@@ -22,11 +22,7 @@ bool frmMosaq::KeepsMinimumSize()
     const QMargins frame = FrameMargins();
     const QSize frameExtra(frame.left() + frame.right(), frame.top() + frame.bottom());
     const QSize outer = size() + frameExtra;
-    // Tells the window manager where to stop a drag; the checks below still correct any
-    // size that reaches the window. QWidget::setMinimumSize would clamp every resize
-    // before these checks could see it.
-    if (QWindow* window = windowHandle())
-        window->setMinimumSize(kMinimumOuterSize - frameExtra);
+    HintMinimumSize(frame);
     if (outer.width() < kMinimumOuterSize.width()) {
         ResizeAndLayOut(QSize(kMinimumOuterSize.width() - frameExtra.width(), height()));
         return false;
@@ -36,6 +32,17 @@ bool frmMosaq::KeepsMinimumSize()
         return false;
     }
     return true;
+}
+
+// Tells the window manager where to stop a drag; KeepsMinimumSize still corrects any size
+// that reaches the window. QWidget::setMinimumSize would clamp every resize before it
+// could see it. The window manager holds a requested size to this hint as it stands when
+// the request arrives, so the hint must follow the frame before any request is sent.
+void frmMosaq::HintMinimumSize(const QMargins& frame)
+{
+    if (QWindow* window = windowHandle())
+        window->setMinimumSize(kMinimumOuterSize -
+                               QSize(frame.left() + frame.right(), frame.top() + frame.bottom()));
 }
 
 bool frmMosaq::IsInNormalState() const

@@ -93,6 +93,7 @@ void frmMosaq::ApplyOuterGeometry(const QRect& outer)
         move(outer.topLeft());
         return;
     }
+    HintMinimumSize(frame);
     setGeometry(outer.marginsRemoved(frame));
 }
 
