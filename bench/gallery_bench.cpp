@@ -5,7 +5,9 @@
 //   gallery_bench [--runs N]        every scenario, N runs each (default 5)
 //   gallery_bench --sources [--runs N]
 //                                   the thumbnail sources' scenarios only
-//   gallery_bench --build FOLDER    one build in this process (used by the scenarios)
+//   gallery_bench --scale           the large folders' scenarios only
+//   gallery_bench --build FOLDER [--once] [--scroll] [--layout]
+//                                   one build in this process (used by the scenarios)
 //   gallery_bench --open FOLDER --since MS [--no-cache-writing]
 //                                   one start that opens FOLDER, timed from MS on the
 //                                   monotonic clock (used by the scenarios)
@@ -68,7 +70,42 @@ double Median(std::vector<double> values)
 }
 
 // One gallery build of `folder` in this process; prints its figures as key=value pairs.
-int BuildOnce(const QString& folder, bool timeLayout)
+// Drags the scroll bar from the top of the gallery to its bottom, a page a step, as a user
+// skimming the folder would. Gives the longest a step held the window up, and the longest
+// a cell in view then waited for its own picture.
+std::pair<double, double> ScrollThrough(frmMosaq& window)
+{
+    QScrollBar& bar = *window.vsbSlide;
+    const int step = std::max(1, bar.pageStep());
+    double longestStep = 0;
+    double longestWait = 0;
+    for (int value = bar.minimum(); value <= bar.maximum(); value += step) {
+        QElapsedTimer clock;
+        clock.start();
+        bar.setValue(value);
+        window.picFrame->repaint();
+        QCoreApplication::processEvents();
+        longestStep = std::max(longestStep, static_cast<double>(clock.nsecsElapsed()) / 1e6);
+        const int cellHeight = std::max(1, window.optThumb(0)->height());
+        const int columns = std::max(1, window.picSlide->width() / window.optThumb(0)->width());
+        const int first = value / cellHeight * columns;
+        const int end = std::min(window.optThumb.Count(),
+                                 ((value + window.picFrame->height()) / cellHeight + 1) * columns);
+        const auto inViewHavePictures = [&] {
+            for (int i = first; i < end; ++i) {
+                if (window.optThumb(i)->GetPicture().isNull())
+                    return false;
+            }
+            return true;
+        };
+        clock.restart();
+        WaitUntil(inViewHavePictures, 5000);
+        longestWait = std::max(longestWait, static_cast<double>(clock.nsecsElapsed()) / 1e6);
+    }
+    return {longestStep, longestWait};
+}
+
+int BuildOnce(const QString& folder, bool timeLayout, bool rebuild, bool scroll)
 {
     QTemporaryDir settingsFolder;
     const QString settings = settingsFolder.filePath(QStringLiteral("bench.ini"));
@@ -115,7 +152,7 @@ int BuildOnce(const QString& folder, bool timeLayout)
 
     const qint64 wall = timedBuild();
     // A second build over the first one's cells, as Refresh does.
-    const qint64 rebuildWall = timedBuild();
+    const qint64 rebuildWall = rebuild ? timedBuild() : 0;
 
     Figures figures;
     figures[QStringLiteral("listed")] = window.filHidden->ListCount();
@@ -124,6 +161,11 @@ int BuildOnce(const QString& folder, bool timeLayout)
     figures[QStringLiteral("rebuild_s")] = static_cast<double>(rebuildWall) / 1e9;
     figures[QStringLiteral("gap_ms")] = static_cast<double>(longestGap) / 1e6;
     figures[QStringLiteral("rss_mb")] = PeakResidentMegabytes();
+    if (scroll) {
+        const auto [longestStep, longestWait] = ScrollThrough(window);
+        figures[QStringLiteral("scroll_step_ms")] = longestStep;
+        figures[QStringLiteral("picture_wait_ms")] = longestWait;
+    }
     if (timeLayout) {
         std::vector<double> passes;
         for (int i = 0; i < 5; ++i) {
@@ -213,9 +255,10 @@ std::optional<Figures> RunOpen(const QString& folder, const QString& cache, bool
     return RunChild(arguments, cache);
 }
 
-std::optional<Figures> RunBuild(const QString& folder, bool timeLayout)
+std::optional<Figures> RunBuild(const QString& folder, bool timeLayout,
+                                const QStringList& options = {})
 {
-    QStringList arguments = {QStringLiteral("--build"), folder};
+    QStringList arguments = QStringList{QStringLiteral("--build"), folder} + options;
     if (timeLayout)
         arguments.append(QStringLiteral("--layout"));
     // An empty cache: the first build decodes every picture, the second one reads them.
@@ -367,6 +410,41 @@ void RunSourceScenarios(int runs)
     PrintSourceRow("1000 photos, reopen from the cache", Median(reopen1000), std::nullopt);
 }
 
+double Figure(const Figures& figures, const char* key)
+{
+    const auto found = figures.find(QLatin1String(key));
+    return found != figures.end() ? found->second : 0;
+}
+
+// Folders of a camera roll's size: one build each of 10,000 and 100,000 small pictures in
+// the same run, then a scroll through the large gallery.
+void RunScaleScenarios()
+{
+    std::printf("\nLarge folders: one build each, an empty cache\n");
+    std::printf("%-24s %9s %11s %9s %10s %14s %15s\n", "scenario", "wall s", "us per file",
+                "peak MB", "max gap ms", "scroll step ms", "picture wait ms");
+    double wall10k = 0;
+    for (const int count : {10000, 100000}) {
+        const QTemporaryDir cache;
+        const QStringList options = {QStringLiteral("--once"), QStringLiteral("--scroll")};
+        const std::optional<Figures> f = RunChild(
+            QStringList{QStringLiteral("--build"), SmallFolder(count)} + options, cache.path());
+        if (!f)
+            continue;
+        const double wall = Figure(*f, "wall_s");
+        const double files = Figure(*f, "listed");
+        std::printf("%-24s %9.2f %11.1f %9.1f %10.1f %14.1f %15.1f\n",
+                    qPrintable(QStringLiteral("%1 small").arg(count)), wall,
+                    files > 0 ? wall * 1e6 / files : 0, Figure(*f, "rss_mb"), Figure(*f, "gap_ms"),
+                    Figure(*f, "scroll_step_ms"), Figure(*f, "picture_wait_ms"));
+        if (count == 10000)
+            wall10k = wall;
+        else if (wall10k > 0)
+            std::printf("%-24s %9.2f\n", "  100,000 / 10,000", wall / wall10k);
+        std::fflush(stdout);
+    }
+}
+
 int RunScenarios(int runs)
 {
     std::printf("Tessellon gallery benchmark: %d runs per scenario, medians; %d cores\n\n", runs,
@@ -400,6 +478,7 @@ int RunScenarios(int runs)
         std::printf("vipsthumbnail is not installed: no comparison\n");
     }
     RunSourceScenarios(runs);
+    RunScaleScenarios();
     return 0;
 }
 
@@ -417,7 +496,9 @@ int main(int argc, char* argv[])
     }();
     if (arguments.value(0) == QLatin1String("--build")) {
         QApplication app(argc, argv);
-        return BuildOnce(arguments.value(1), arguments.contains(QStringLiteral("--layout")));
+        return BuildOnce(arguments.value(1), arguments.contains(QStringLiteral("--layout")),
+                         !arguments.contains(QStringLiteral("--once")),
+                         arguments.contains(QStringLiteral("--scroll")));
     }
     if (arguments.value(0) == QLatin1String("--open")) {
         QApplication app(argc, argv);
@@ -432,6 +513,10 @@ int main(int argc, char* argv[])
         runs = std::max(1, arguments.value(at + 1).toInt());
     if (arguments.contains(QStringLiteral("--sources"))) {
         RunSourceScenarios(runs);
+        return 0;
+    }
+    if (arguments.contains(QStringLiteral("--scale"))) {
+        RunScaleScenarios();
         return 0;
     }
     return RunScenarios(runs);

@@ -31,27 +31,25 @@ bool WantsIconSize(const QString& name)
     return lower.contains(QLatin1String(".ico")) || lower.contains(QLatin1String(".cur"));
 }
 
-// What the pipeline decodes: every listed file, icons and cursors at the large icon size,
-// pictures no larger than a thumbnail needs.
-std::vector<DecodePipeline::Job> DecodeJobs(const FileListBox& files, const QString& folder,
-                                            qreal ratio, int largeIconSize)
+} // namespace
+
+// What the thumbnail of file `name` is decoded as: icons and cursors at the large icon
+// size, pictures straight at the pixels the thumbnail shows, so that they are resampled
+// once, not twice.
+PictureRequest frmMosaq::ThumbnailRequest(const QString& name) const
 {
+    const qreal ratio = buildPixelRatio_;
     PictureRequest request;
     request.target = QSize(kThumbnailSize - 2, kThumbnailSize - 2) * ratio;
-    // Decoded straight at the pixels the thumbnail shows: one resampling, no second.
     request.drawnSize = [ratio](QSize fullSize) {
         return ThumbnailPixelSize(QSizeF(kThumbnailSize, kThumbnailSize), QSizeF(fullSize), ratio);
     };
-    request.largeIconSize = largeIconSize;
-    std::vector<DecodePipeline::Job> jobs;
-    jobs.reserve(static_cast<size_t>(files.ListCount()));
-    for (int j = 0; j < files.ListCount(); ++j) {
-        const QString& name = files.List(j);
-        request.size = WantsIconSize(name) ? PictureSize::LargeIcon : PictureSize::Default;
-        jobs.push_back({folder + name, request});
-    }
-    return jobs;
+    request.largeIconSize = buildLargeIconSize_;
+    request.size = WantsIconSize(name) ? PictureSize::LargeIcon : PictureSize::Default;
+    return request;
 }
+
+namespace {
 
 // The decoded picture of file `index`, serving the window's events while it is on its
 // way. Nothing when the build was overtaken meanwhile.
@@ -95,13 +93,19 @@ bool frmMosaq::LoadThumbnails()
     SetCountCaption(CountCaption(listed));
     PlaceProgressBar();
 
+    buildPixelRatio_ = devicePixelRatioF();
+    buildLargeIconSize_ = LargeIconSize();
+    std::vector<DecodePipeline::Job> jobs;
+    jobs.reserve(static_cast<size_t>(listed));
+    for (int j = 0; j < listed; ++j)
+        jobs.push_back({folder + filHidden->List(j), ThumbnailRequest(filHidden->List(j))});
     const thumbnails::ThumbnailSources sources{true, thumbnails::DefaultThumbnailCacheFolder(),
                                                writeThumbnailCache_};
-    DecodePipeline pipeline(
-        DecodeJobs(*filHidden, folder, devicePixelRatioF(), LargeIconSize()),
-        2 * QThread::idealThreadCount(), [sources](const DecodePipeline::Job& job) {
-            return thumbnails::LoadThumbnailPicture(job.path, job.request, sources);
-        });
+    DecodePipeline pipeline(std::move(jobs), 2 * QThread::idealThreadCount(),
+                            [sources](const DecodePipeline::Job& job) {
+                                return thumbnails::LoadThumbnailPicture(job.path, job.request,
+                                                                        sources);
+                            });
     const auto superseded = [this, generation] { return BuildSuperseded(generation); };
     const QFontMetrics canvasMetrics(picSlide->font());
     const TextWidthFunction textWidth = [&canvasMetrics](const QString& text) {
@@ -136,14 +140,23 @@ bool frmMosaq::AddCell(PictureLoad& load, const QString& name, int index,
         qCDebug(lcGallery) << "skipped" << name << load.error;
         return false;
     }
-    picLoad->SetPicture(std::move(*load.picture));
-    DrawThumbnail(*picLoad, *picThumb);
     ThumbButton* cell = index == 0 ? optThumb(0) : CreateCell(index);
     cell->SetTag(name);
-    cell->SetPicture(picThumb->Snapshot());
+    cell->SetPicture(ThumbnailOf(std::move(*load.picture)));
     cell->SetCaption(ShortenCaption(name, static_cast<float>(cell->width()), textWidth));
     cell->SetInGallery(true);
+    cellFromCache_.resize(static_cast<size_t>(index) + 1);
+    cellFromCache_[static_cast<size_t>(index)] = load.fromThumbnailCache;
+    KeepPicture(index);
     return true;
+}
+
+// The thumbnail a cell shows of `picture`: drawn through the loading box, as every cell's.
+QImage frmMosaq::ThumbnailOf(Picture picture)
+{
+    picLoad->SetPicture(std::move(picture));
+    DrawThumbnail(*picLoad, *picThumb);
+    return picThumb->Snapshot();
 }
 
 // The build's end: the progress off, cell 0 selected, the gallery laid out and shown with
@@ -198,6 +211,9 @@ ThumbButton* frmMosaq::CreateCell(int index)
 void frmMosaq::RemoveCreatedCells()
 {
     validCells_ = 0;
+    pictureBudget_.Clear();
+    cellFromCache_.clear();
+    refetch_->Reset();
     while (optThumb.Count() > 1)
         optThumb.Unload(optThumb.Count() - 1);
 }

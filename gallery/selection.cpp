@@ -19,13 +19,7 @@ void frmMosaq::vsbSlide_Change()
 void frmMosaq::ShowCellsInView()
 {
     const int count = optThumb.Count();
-    const int cellHeight = std::max(1, optThumb(0)->height());
-    const int columns = GalleryColumns();
-    const int top = -picSlide->y();
-    const int firstRow = std::max(0, top / cellHeight - 1);
-    const int lastRow = (top + picFrame->ScaleHeight()) / cellHeight + 1;
-    const int first = std::min(count, firstRow * columns);
-    const int end = std::min(count, (lastRow + 1) * columns);
+    const auto [first, end] = CellsNearView();
     for (int i = shownFirst_; i < std::min(shownEnd_, count); ++i) {
         if (i < first || i >= end)
             optThumb(i)->hide();
@@ -34,6 +28,7 @@ void frmMosaq::ShowCellsInView()
         optThumb(i)->setVisible(optThumb(i)->InGallery());
     shownFirst_ = first;
     shownEnd_ = end;
+    FetchPicturesNearView();
 }
 
 void frmMosaq::vsbSlide_Scroll()

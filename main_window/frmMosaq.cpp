@@ -80,6 +80,8 @@ frmMosaq::frmMosaq(const QString& settingsFile, QWidget* parent)
     // The gallery comes first in the tab order and starts with the keyboard focus.
     picFrame->setFocus();
     SetUpPlacementSettling();
+    refetch_ = std::make_unique<PictureRefetch>(
+        [this](int index, const PictureLoad& load) { TakeFetchedPicture(index, load); });
     setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, kDesignClientSize,
                                     screen()->availableGeometry()));
     Form_Load();

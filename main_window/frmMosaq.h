@@ -1,6 +1,9 @@
 #pragma once
 
 #include "gallery/caption.h"
+#include "gallery/decode_pipeline.h"
+#include "gallery/picture_budget.h"
+#include "gallery/picture_refetch.h"
 #include "main_window/controls/file_list_box.h"
 #include "main_window/controls/image_list.h"
 #include "main_window/controls/picture_box.h"
@@ -15,6 +18,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 // The program's one window: a toolbar of commands, the gallery of thumbnails and a
@@ -86,6 +90,9 @@ public:
     void SetFolderPicker(FolderPicker picker) { folderPicker_ = std::move(picker); }
     // Whether gallery builds leave entries in the desktop's thumbnail cache (they do).
     void SetThumbnailCacheWriting(bool on) { writeThumbnailCache_ = on; }
+    // The bytes of thumbnail pixels the cells hold at most, beside those in view.
+    void SetPictureBudget(qint64 bytes);
+    const PictureBudget& Pictures() const { return pictureBudget_; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -137,6 +144,14 @@ private:
     void ClearCell(ThumbButton* cell);
     bool AddCell(PictureLoad& load, const QString& name, int index,
                  const TextWidthFunction& textWidth);
+    PictureRequest ThumbnailRequest(const QString& name) const;
+    QImage ThumbnailOf(Picture picture);
+    // The cells' pictures within their budget (gallery/cell_pictures.cpp).
+    CellRange CellsNearView() const;
+    void KeepPicture(int index);
+    void ReleasePictures(const std::vector<int>& cells);
+    void FetchPicturesNearView();
+    void TakeFetchedPicture(int index, const PictureLoad& load);
     void FinishBuild();
     void SetBusyPointer(bool busy);
     bool BuildSuperseded(unsigned generation) const;
@@ -168,4 +183,15 @@ private:
     bool busyPointer_ = false;
     unsigned buildGeneration_ = 0;
     bool writeThumbnailCache_ = true;
+    // Thumbnail pixels of 4,096 cells at a pixel ratio of 1, 1,024 at 2: screens full of
+    // cells on either side of the view, at a fraction of what a large folder would hold.
+    static constexpr qint64 kPictureBudgetBytes = qint64(64) << 20;
+    PictureBudget pictureBudget_{kPictureBudgetBytes};
+    // What the latest build drew its cells with, so that a picture given up is drawn again
+    // exactly as built: the pixel ratio, the large icon size, and per cell whether its
+    // pixels came from the thumbnail cache.
+    qreal buildPixelRatio_ = 1;
+    int buildLargeIconSize_ = 32;
+    std::vector<bool> cellFromCache_;
+    std::unique_ptr<PictureRefetch> refetch_;
 };

@@ -182,6 +182,7 @@ void ThumbButtonArray::Unload(int index)
     // Hidden and no longer selectable, the cell raises nothing more; its connections go
     // with it when it is deleted.
     cell->hide();
+    cell->SetPicture(QImage());
     retired_.push_back(cell);
     if (!reaper_->isActive())
         reaper_->start();

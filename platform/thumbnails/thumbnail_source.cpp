@@ -67,9 +67,12 @@ PictureLoad DecodeAndStore(QFile& file, const PictureRequest& request,
     PictureLoad load = pictures::LoadOpenPicture(file, forEntry);
     if (!load || LongestSide(load.picture->image.size()) != flavor->size)
         return load;
-    cache->Store(*flavor, load.picture->image, key,
-                 {QString::fromLatin1(MimeType(facts.format)), load.picture->size});
-    return pictures::FinishPicture(std::move(load), request);
+    const bool stored =
+        cache->Store(*flavor, load.picture->image, key,
+                     {QString::fromLatin1(MimeType(facts.format)), load.picture->size});
+    load = pictures::FinishPicture(std::move(load), request);
+    load.fromThumbnailCache = stored && static_cast<bool>(load);
+    return load;
 }
 
 bool IsCacheable(const pictures::PictureHead& facts)
@@ -107,8 +110,11 @@ PictureLoad LoadThumbnailPicture(const QString& path, const PictureRequest& requ
     const CacheKey key{FileUri(QFileInfo(path).absoluteFilePath()),
                        file.fileTime(QFileDevice::FileModificationTime).toSecsSinceEpoch(),
                        file.size()};
-    if (std::optional<QImage> entry = cache->Find(key, LongestSide(drawn)))
-        return Finished({std::move(*entry), facts.size}, request);
+    if (std::optional<QImage> entry = cache->Find(key, LongestSide(drawn))) {
+        PictureLoad load = Finished({std::move(*entry), facts.size}, request);
+        load.fromThumbnailCache = static_cast<bool>(load);
+        return load;
+    }
     return DecodeAndStore(file, request, facts, sources.writeCache ? &*cache : nullptr, key);
 }
 

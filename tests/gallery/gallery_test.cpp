@@ -569,3 +569,93 @@ TEST_F(GalleryTest, ThumbnailsFromPreviewsAndTheCacheAreDrawnAsDecodedOnes)
     // The frame lies exactly where it did; only the seam between the halves may blur.
     EXPECT_LE(differing, decoded.height());
 }
+
+// Cells far from the view give their pictures up to stay within the budget, and get them
+// back when they come near it again: from the source the build took, pixel for pixel as
+// built, whether that was a decode, a camera's preview or the thumbnail cache. Meanwhile a
+// cell shows its frame and caption only, and stays the cell it was.
+TEST_F(GalleryTest, PicturesGivenUpAreFetchedBackAsBuilt)
+{
+    QTemporaryDir cache;
+    const QByteArray savedCache = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
+    const auto restore = qScopeGuard([&] { qputenv("XDG_CACHE_HOME", savedCache); });
+
+    const QString folder = MakeFolder(QStringLiteral("many"));
+    JpegFixture photo;
+    photo.width = 800;
+    photo.height = 600;
+    photo.color = [](int x, int y) { return qRgb(x % 256, y % 256, (x + y) % 256); };
+    ASSERT_TRUE(WriteBytes(folder + QStringLiteral("/a photo.jpg"), WriteJpeg(photo)));
+    photo.exif = ExifBlock(1, SolidJpeg(160, 120, qRgb(20, 210, 20)));
+    ASSERT_TRUE(WriteBytes(folder + QStringLiteral("/b camera.jpg"), WriteJpeg(photo)));
+    for (int i = 0; i < 150; ++i) {
+        ASSERT_TRUE(WriteSolidImage(folder + QStringLiteral("/c%1.bmp").arg(i, 3, 10, QChar(u'0')),
+                                    {10 + i % 40, 12 + i % 30}, QColor::fromHsv(i * 2, 200, 200)));
+    }
+
+    const std::unique_ptr<frmMosaq> window = ShowEmptyWindow();
+    const auto allPictures = [&] {
+        std::vector<QImage> pictures;
+        for (int i = 0; i < window->optThumb.Count(); ++i)
+            pictures.push_back(window->optThumb(i)->GetPicture());
+        return pictures;
+    };
+    const auto expectGivenBackAsBuilt = [&](const char* build) {
+        SCOPED_TRACE(build);
+        const std::vector<QImage> built = allPictures();
+        const QStringList tags = Tags(*window);
+        ASSERT_EQ(built.size(), 152U);
+        ASSERT_GT(window->vsbSlide->maximum(), 0) << "the gallery must not fit its view";
+        window->vsbSlide->setValue(window->vsbSlide->maximum());
+        window->SetPictureBudget(1);
+        for (const int i : {0, 1, 2}) {
+            EXPECT_TRUE(window->optThumb(i)->GetPicture().isNull()) << i;
+            EXPECT_EQ(window->optThumb(i)->Tag(), tags.at(i));
+            EXPECT_FALSE(window->optThumb(i)->Caption().isEmpty());
+        }
+        window->optThumb(0)->repaint(); // a frame and a caption, no picture
+        EXPECT_FALSE(window->optThumb(151)->GetPicture().isNull()) << "in view";
+
+        window->vsbSlide->setValue(0);
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            return !window->optThumb(0)->GetPicture().isNull() &&
+                   !window->optThumb(1)->GetPicture().isNull() &&
+                   !window->optThumb(2)->GetPicture().isNull();
+        }));
+        for (const int i : {0, 1, 2})
+            EXPECT_EQ(window->optThumb(i)->GetPicture(), built[static_cast<size_t>(i)]) << i;
+        EXPECT_TRUE(window->optThumb(151)->GetPicture().isNull()) << "far from the view";
+        window->SetPictureBudget(qint64(64) << 20);
+    };
+
+    OpenInWindow(*window, folder);
+    expectGivenBackAsBuilt("decoded, the cache entry written meanwhile");
+    window->LoadThumbnails();
+    expectGivenBackAsBuilt("drawn from the cache entry");
+}
+
+// A budget smaller than the folder's pictures holds during the build too: the cells at
+// the top, which the finished gallery shows, keep theirs, and the others let theirs go.
+TEST_F(GalleryTest, ABuildKeepsThePicturesOfTheTopWithinTheBudget)
+{
+    const QString folder = MakeFolder(QStringLiteral("many"));
+    for (int i = 0; i < 120; ++i)
+        ASSERT_TRUE(WriteSolidImage(folder + QStringLiteral("/%1.bmp").arg(i, 3, 10, QChar(u'0')),
+                                    {20, 20}, Qt::darkCyan));
+    const std::unique_ptr<frmMosaq> window = ShowEmptyWindow();
+    window->SetPictureBudget(1);
+    OpenInWindow(*window, folder);
+    ASSERT_EQ(window->optThumb.Count(), 120);
+    int kept = 0;
+    while (kept < 120 && !window->optThumb(kept)->GetPicture().isNull())
+        ++kept;
+    EXPECT_GT(kept, 0) << "the view shows its pictures";
+    EXPECT_LT(kept, 60);
+    qint64 held = 0;
+    for (int i = 0; i < 120; ++i) {
+        EXPECT_EQ(window->optThumb(i)->GetPicture().isNull(), i >= kept) << i;
+        held += window->optThumb(i)->GetPicture().sizeInBytes();
+    }
+    EXPECT_EQ(held, window->Pictures().HeldBytes());
+}
