@@ -597,6 +597,7 @@ TEST_F(GalleryTest, PicturesGivenUpAreFetchedBackAsBuilt)
     const std::unique_ptr<frmMosaq> window = ShowEmptyWindow();
     const auto allPictures = [&] {
         std::vector<QImage> pictures;
+        pictures.reserve(static_cast<size_t>(window->optThumb.Count()));
         for (int i = 0; i < window->optThumb.Count(); ++i)
             pictures.push_back(window->optThumb(i)->GetPicture());
         return pictures;
