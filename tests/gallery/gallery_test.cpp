@@ -66,6 +66,14 @@ protected:
 
     QString Native(const QString& path) const { return QDir::toNativeSeparators(path); }
 
+    // The desktop's thumbnail cache in `folder` until the guard goes.
+    static auto PointCacheAt(const QString& folder)
+    {
+        QByteArray saved = qgetenv("XDG_CACHE_HOME");
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(folder));
+        return qScopeGuard([saved] { qputenv("XDG_CACHE_HOME", saved); });
+    }
+
     void OpenInWindow(frmMosaq& window, const QString& folder)
     {
         ASSERT_EQ(window.filHidden->SetPath(folder), FileListBox::PathError::None);
@@ -507,10 +515,8 @@ TEST_F(OpenFolderTest, TheWholeCorpusBuildsWithoutACrash)
 // photo itself; each is drawn the same, and the gallery counts, captions and skips alike.
 TEST_F(GalleryTest, ThumbnailsFromPreviewsAndTheCacheAreDrawnAsDecodedOnes)
 {
-    QTemporaryDir cache;
-    const QByteArray savedCache = qgetenv("XDG_CACHE_HOME");
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
-    const auto restore = qScopeGuard([&] { qputenv("XDG_CACHE_HOME", savedCache); });
+    const QTemporaryDir cache;
+    const auto restore = PointCacheAt(cache.path());
 
     const QString folder = MakeFolder(QStringLiteral("sources"));
     JpegFixture photo;
@@ -576,10 +582,8 @@ TEST_F(GalleryTest, ThumbnailsFromPreviewsAndTheCacheAreDrawnAsDecodedOnes)
 // cell shows its frame and caption only, and stays the cell it was.
 TEST_F(GalleryTest, PicturesGivenUpAreFetchedBackAsBuilt)
 {
-    QTemporaryDir cache;
-    const QByteArray savedCache = qgetenv("XDG_CACHE_HOME");
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
-    const auto restore = qScopeGuard([&] { qputenv("XDG_CACHE_HOME", savedCache); });
+    const QTemporaryDir cache;
+    const auto restore = PointCacheAt(cache.path());
 
     const QString folder = MakeFolder(QStringLiteral("many"));
     JpegFixture photo;
