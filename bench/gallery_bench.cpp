@@ -86,8 +86,9 @@ std::pair<double, double> ScrollThrough(frmMosaq& window)
         window.picFrame->repaint();
         QCoreApplication::processEvents();
         longestStep = std::max(longestStep, static_cast<double>(clock.nsecsElapsed()) / 1e6);
-        const int cellHeight = std::max(1, window.optThumb(0)->height());
-        const int columns = std::max(1, window.picSlide->width() / window.optThumb(0)->width());
+        const int cellHeight = std::max(1, window.optThumb.CellSize().height());
+        const int columns =
+            std::max(1, window.picSlide->width() / window.optThumb.CellSize().width());
         const int first = value / cellHeight * columns;
         const int end = std::min(window.optThumb.Count(),
                                  ((value + window.picFrame->height()) / cellHeight + 1) * columns);

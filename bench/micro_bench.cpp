@@ -76,7 +76,7 @@ void LayOutCells(benchmark::State& state)
     frmMosaq window;
     window.show();
     while (window.optThumb.Count() < state.range(0))
-        window.optThumb.Load(window.optThumb.Count())->show();
+        window.optThumb.Load(window.optThumb.Count())->SetInGallery(true);
     for (auto _ : state)
         window.Form_Resize();
 }

@@ -79,10 +79,10 @@ bool frmMosaq::LoadThumbnails()
     building_ = true;
     SetBusyPointer(true);
     filHidden->Refresh();
-    picSlide->setGeometry(0, 0, optThumb(0)->width(), optThumb(0)->height());
+    picSlide->setGeometry(QRect(QPoint(0, 0), optThumb.CellSize()));
     picSlide->hide();
     picSlide->SetBackColor(SystemColor::kButtonFace);
-    picSlide->setFont(optThumb(0)->font());
+    picSlide->setFont(optThumb.Font());
     RemoveCreatedCells();
     QCoreApplication::processEvents();
     if (BuildSuperseded(generation))
@@ -140,10 +140,11 @@ bool frmMosaq::AddCell(PictureLoad& load, const QString& name, int index,
         qCDebug(lcGallery) << "skipped" << name << load.error;
         return false;
     }
-    ThumbButton* cell = index == 0 ? optThumb(0) : CreateCell(index);
+    ThumbCell* cell = index == 0 ? optThumb(0) : optThumb.Load(index);
     cell->SetTag(name);
     cell->SetPicture(ThumbnailOf(std::move(*load.picture)));
-    cell->SetCaption(ShortenCaption(name, static_cast<float>(cell->width()), textWidth));
+    cell->SetCaption(
+        ShortenCaption(name, static_cast<float>(optThumb.CellSize().width()), textWidth));
     cell->SetInGallery(true);
     cellFromCache_.resize(static_cast<size_t>(index) + 1);
     cellFromCache_[static_cast<size_t>(index)] = load.fromThumbnailCache;
@@ -168,12 +169,12 @@ void frmMosaq::FinishBuild()
     picThumb->ClearPicture();
     picThumb->Cls();
     if (validCells_ == 0) {
-        ClearCell(optThumb(0));
+        ClearCell(0);
         sbrMain->SetPanelText(2, FolderPath());
-    } else if (optThumb(0)->isChecked()) {
+    } else if (optThumb.IsSelected(0)) {
         optThumb_Click(0); // the cell stays selected but now holds another file
     } else {
-        optThumb(0)->setChecked(true);
+        optThumb.Select(0);
     }
     selectedIndex_ = 0;
     Form_Resize();
@@ -195,18 +196,6 @@ void frmMosaq::filHidden_PathChange()
     SetCountCaption(CountCaption(0));
 }
 
-ThumbButton* frmMosaq::CreateCell(int index)
-{
-    ThumbButton* cell = optThumb.Load(index);
-    connect(cell, &QAbstractButton::toggled, this, [this, index](bool on) {
-        if (on)
-            optThumb_Click(index);
-    });
-    connect(cell, &ThumbButton::DoubleClicked, this, [this, index] { optThumb_DblClick(index); });
-    cell->installEventFilter(this);
-    return cell;
-}
-
 // Unloads the cells that builds created; cell 0 stays.
 void frmMosaq::RemoveCreatedCells()
 {
@@ -219,14 +208,15 @@ void frmMosaq::RemoveCreatedCells()
 }
 
 // A cell with nothing in it: no picture, caption or tag, not selected and not shown.
-void frmMosaq::ClearCell(ThumbButton* cell)
+void frmMosaq::ClearCell(int index)
 {
-    cell->setChecked(false);
+    if (optThumb.IsSelected(index))
+        optThumb.ClearSelection();
+    ThumbCell* cell = optThumb(index);
     cell->SetPicture(QImage());
     cell->SetCaption(QString());
     cell->SetTag(QString());
     cell->SetInGallery(false);
-    cell->hide();
 }
 
 bool frmMosaq::BuildSuperseded(unsigned generation) const

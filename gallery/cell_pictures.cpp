@@ -18,7 +18,7 @@ void frmMosaq::SetPictureBudget(qint64 bytes)
 CellRange frmMosaq::CellsNearView() const
 {
     const int count = optThumb.Count();
-    const int cellHeight = std::max(1, optThumb(0)->height());
+    const int cellHeight = std::max(1, optThumb.CellSize().height());
     const int columns = GalleryColumns();
     const int top = building_ ? 0 : -picSlide->y();
     const int firstRow = std::max(0, top / cellHeight - 1);
@@ -44,7 +44,7 @@ void frmMosaq::FetchPicturesNearView()
     refetch_->SetWanted(near);
     const int end = std::min(near.end, validCells_);
     for (int i = near.first; i < end; ++i) {
-        const ThumbButton* cell = optThumb(i);
+        const ThumbCell* cell = optThumb(i);
         if (!cell->InGallery() || !cell->GetPicture().isNull())
             continue;
         // The source the build took: the cache entry for a cell drawn from one, else the

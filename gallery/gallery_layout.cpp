@@ -13,12 +13,12 @@ void frmMosaq::LayOutGallery()
     const int scrollBarWidth = vsbSlide->width();
     vsbSlide->setGeometry(viewportWidth - scrollBarWidth, 0, scrollBarWidth, viewportHeight);
 
-    const auto cellWidth = static_cast<float>(optThumb(0)->width());
-    const auto cellHeight = static_cast<float>(optThumb(0)->height());
+    const auto cellWidth = static_cast<float>(optThumb.CellSize().width());
+    const auto cellHeight = static_cast<float>(optThumb.CellSize().height());
     const int columns = GalleryColumns();
     const int count = optThumb.Count();
     for (int i = 0; i < count; ++i)
-        optThumb(i)->move(GridCellPosition(i, columns, cellWidth, cellHeight));
+        optThumb(i)->Move(GridCellPosition(i, columns, cellWidth, cellHeight));
     picSlide->resize(GridCanvasSize(count, columns, cellWidth, cellHeight));
 
     vsbSlide->setValue(0);
@@ -38,5 +38,5 @@ int frmMosaq::GalleryColumns() const
 {
     return GridColumns(static_cast<float>(picFrame->ScaleWidth()),
                        static_cast<float>(vsbSlide->width()),
-                       static_cast<float>(optThumb(0)->width()));
+                       static_cast<float>(optThumb.CellSize().width()));
 }

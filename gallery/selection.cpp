@@ -14,20 +14,12 @@ void frmMosaq::vsbSlide_Change()
 }
 
 // Puts on screen the cells that lie in the view or a row beside it, and takes the others
-// off: with thousands of cells on screen every repaint of the window would crawl. The
-// cells keep their place in the gallery either way.
+// off: the widgets of the few on screen are all the gallery holds. The cells keep their
+// place in the gallery either way.
 void frmMosaq::ShowCellsInView()
 {
-    const int count = optThumb.Count();
     const auto [first, end] = CellsNearView();
-    for (int i = shownFirst_; i < std::min(shownEnd_, count); ++i) {
-        if (i < first || i >= end)
-            optThumb(i)->hide();
-    }
-    for (int i = first; i < end; ++i)
-        optThumb(i)->setVisible(optThumb(i)->InGallery());
-    shownFirst_ = first;
-    shownEnd_ = end;
+    optThumb.ShowRange(first, end);
     FetchPicturesNearView();
 }
 
@@ -68,7 +60,7 @@ void frmMosaq::keyPressEvent(QKeyEvent* event)
         tbrMain_ButtonClick(ToolbarButtonByKey(QStringLiteral("Edit")));
         return;
     }
-    const int cellHeight = std::max(1, optThumb(0)->height());
+    const int cellHeight = std::max(1, optThumb.CellSize().height());
     const int columns = GalleryColumns();
     const int rowsPerPage = picFrame->ScaleHeight() / cellHeight;
     const int current = std::clamp(selectedIndex_, 0, validCells_ - 1);
@@ -79,9 +71,10 @@ void frmMosaq::keyPressEvent(QKeyEvent* event)
     }
     event->accept();
     if (target != selectedIndex_)
-        optThumb(target)->setChecked(true);
+        optThumb.Select(target);
     ScrollCellIntoView(target);
-    optThumb(target)->setFocus();
+    if (ThumbButton* widget = optThumb.Widget(target))
+        widget->setFocus();
 }
 
 // The wheel over the gallery scrolls it, whichever of its parts lies under the pointer.
@@ -96,7 +89,7 @@ bool frmMosaq::ScrollGalleryByWheel(QEvent* event)
 
 void frmMosaq::ScrollCellIntoView(int index)
 {
-    const QRect cell = optThumb(index)->geometry();
+    const QRect cell = optThumb.Geometry(index);
     const int viewportHeight = picFrame->ScaleHeight();
     const int top = vsbSlide->value();
     if (cell.top() < top)

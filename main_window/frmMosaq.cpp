@@ -123,18 +123,18 @@ void frmMosaq::CreateControls()
     picSlide = NewPictureBox("picSlide", picFrame->Client(), {6, 6, 104, 113}, SystemColor::kWindow,
                              SystemColor::kWindowText);
 
-    ThumbButton* first = optThumb(0);
+    ThumbButton* first = optThumb.Widget(0);
     first->setObjectName(QStringLiteral("optThumb"));
     first->setParent(picSlide->Client());
-    first->setGeometry(4, 4, 80, 96);
-    connect(first, &QAbstractButton::toggled, this, [this](bool on) {
-        if (on)
-            optThumb_Click(0);
-    });
-    connect(first, &ThumbButton::DoubleClicked, this, [this] { optThumb_DblClick(0); });
+    first->resize(80, 96);
+    optThumb(0)->Move({4, 4});
+    optThumb.SetHandlers([this](int index) { optThumb_Click(index); },
+                         [this](int index) { optThumb_DblClick(index); });
+    optThumb.SetFocusFallback(picFrame);
+    optThumb.SetWidgetEventFilter(this);
     for (QObject* gallery :
-         {static_cast<QObject*>(first), static_cast<QObject*>(picSlide),
-          static_cast<QObject*>(picSlide->Client()), static_cast<QObject*>(picFrame)})
+         {static_cast<QObject*>(picSlide), static_cast<QObject*>(picSlide->Client()),
+          static_cast<QObject*>(picFrame)})
         gallery->installEventFilter(this);
 
     vsbSlide = new QScrollBar(Qt::Vertical, picFrame->Client());
@@ -211,10 +211,10 @@ void frmMosaq::CreateStatusBar()
 
 void frmMosaq::SetTabOrder()
 {
-    QWidget* order[] = {picFrame, vsbSlide, optThumb(0)};
+    QWidget* order[] = {picFrame, vsbSlide, optThumb.Widget(0)};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
-    QWidget* previous = optThumb(0);
+    QWidget* previous = optThumb.Widget(0);
     for (QWidget* button : tbrMain->findChildren<ToolbarButton*>()) {
         setTabOrder(previous, button);
         previous = button;

@@ -8,7 +8,7 @@
 #include "main_window/controls/image_list.h"
 #include "main_window/controls/picture_box.h"
 #include "main_window/controls/status_bar.h"
-#include "main_window/controls/thumb_button.h"
+#include "main_window/controls/thumb_button_array.h"
 #include "main_window/controls/toolbar_button.h"
 
 #include <QLabel>
@@ -139,9 +139,8 @@ private:
     QString FolderPath() const;
     QString CellFilePath(int index) const;
     int LargeIconSize() const;
-    ThumbButton* CreateCell(int index);
     void RemoveCreatedCells();
-    void ClearCell(ThumbButton* cell);
+    void ClearCell(int index);
     bool AddCell(PictureLoad& load, const QString& name, int index,
                  const TextWidthFunction& textWidth);
     PictureRequest ThumbnailRequest(const QString& name) const;
@@ -176,8 +175,6 @@ private:
     QTimer placementSettle_;
     int placementCorrectionsLeft_ = 0;
     int validCells_ = 0; // cells that hold an image of the latest build
-    int shownFirst_ = 0; // the cells on screen, from the first to before the end
-    int shownEnd_ = 1;
     bool unloaded_ = false;
     bool building_ = false;
     bool busyPointer_ = false;

@@ -4,7 +4,6 @@
 #include <QMouseEvent>
 #include <QStyleOptionButton>
 #include <QStylePainter>
-#include <QTimer>
 
 namespace {
 
@@ -124,85 +123,4 @@ void ThumbButton::mouseDoubleClickEvent(QMouseEvent* event)
     // normally precedes it was never delivered.
     setChecked(true);
     Q_EMIT DoubleClicked();
-}
-
-namespace {
-
-constexpr size_t kCellsDeletedAtATime = 256;
-
-} // namespace
-
-ThumbButtonArray::ThumbButtonArray(ThumbButton* first)
-    : reaper_(std::make_unique<QTimer>())
-{
-    Adopt(first);
-    reaper_->setInterval(0);
-    QObject::connect(reaper_.get(), &QTimer::timeout, [this] { DeleteSomeRetired(); });
-}
-
-ThumbButtonArray::~ThumbButtonArray()
-{
-    for (ThumbButton* cell : retired_)
-        delete cell;
-}
-
-void ThumbButtonArray::DeleteSomeRetired()
-{
-    const size_t count = std::min(retired_.size(), kCellsDeletedAtATime);
-    for (size_t i = 0; i < count; ++i) {
-        delete retired_.back();
-        retired_.pop_back();
-    }
-    if (retired_.empty())
-        reaper_->stop();
-}
-
-ThumbButton* ThumbButtonArray::Load(int index)
-{
-    Q_ASSERT(index == Count());
-    const ThumbButton* first = cells_.front();
-    auto* cell = new ThumbButton(first->parentWidget());
-    cell->SetInGallery(false);
-    cell->hide();
-    cell->setGeometry(first->geometry());
-    cell->setFont(first->font());
-    Adopt(cell);
-    return cell;
-}
-
-void ThumbButtonArray::Unload(int index)
-{
-    Q_ASSERT(index > 0 && index == Count() - 1);
-    if (index <= 0 || index != Count() - 1)
-        return;
-    ThumbButton* cell = cells_.back();
-    cells_.pop_back();
-    if (selected_ == cell)
-        selected_ = nullptr;
-    // Hidden and no longer selectable, the cell raises nothing more; its connections go
-    // with it when it is deleted.
-    cell->hide();
-    cell->SetPicture(QImage());
-    retired_.push_back(cell);
-    if (!reaper_->isActive())
-        reaper_->start();
-}
-
-void ThumbButtonArray::Adopt(ThumbButton* cell)
-{
-    cells_.push_back(cell);
-    // One selected cell at a time; connected first, so that every other handler of the
-    // cell's toggle already sees the new selection.
-    QObject::connect(cell, &QAbstractButton::toggled, cell, [this, cell](bool on) {
-        if (on) {
-            ThumbButton* previous = selected_;
-            selected_ = cell;
-            if (previous != nullptr && previous != cell)
-                previous->setChecked(false);
-        } else if (selected_ == cell) {
-            selected_ = nullptr;
-        }
-    });
-    if (cell->isChecked())
-        selected_ = cell;
 }

@@ -109,7 +109,7 @@ TEST_F(GalleryTest, AFolderWithoutPicturesLeavesNoCell)
         EXPECT_EQ(count, QStringLiteral("Images: 0"));
     EXPECT_EQ(window->lblCount->text(), QStringLiteral("Images: 0"));
     EXPECT_EQ(window->optThumb.Count(), 1);
-    EXPECT_TRUE(window->optThumb(0)->isHidden()) << "no stale cell";
+    EXPECT_FALSE(window->optThumb(0)->OnScreen()) << "no stale cell";
     EXPECT_TRUE(window->optThumb(0)->Tag().isEmpty());
     EXPECT_FALSE(window->picProgress->isVisible());
     EXPECT_TRUE(window->picSlide->isVisible());
@@ -142,11 +142,11 @@ TEST_F(GalleryTest, DamagedFilesAreSkippedAndCellsStayContiguous)
     EXPECT_TRUE(blue.blue() > 240 && blue.red() < 16 && blue.green() < 16)
         << blue.name().toStdString();
     for (int i = 0; i < 3; ++i) {
-        EXPECT_TRUE(window->optThumb(i)->isVisible()) << i;
+        EXPECT_TRUE(window->optThumb(i)->OnScreen()) << i;
         EXPECT_EQ(window->optThumb(i)->Caption(), window->optThumb(i)->Tag());
     }
-    EXPECT_EQ(window->optThumb(2)->pos(), QPoint(160, 0));
-    EXPECT_TRUE(window->optThumb(0)->isChecked());
+    EXPECT_EQ(window->optThumb(2)->Position(), QPoint(160, 0));
+    EXPECT_TRUE(window->optThumb.IsSelected(0));
     EXPECT_EQ(window->SelectedIndex(), 0);
     EXPECT_EQ(window->sbrMain->PanelText(2),
               Native(folder) + QDir::separator() + QStringLiteral("a.bmp"));
@@ -174,8 +174,8 @@ TEST_F(GalleryTest, IconsAndCursorsAnywhereInTheNameLoadAtTheLargeIconSize)
 TEST_F(GalleryTest, CaptionsKeepNamesThatFitAndCutOnePixelMore)
 {
     const std::unique_ptr<frmMosaq> window = ShowEmptyWindow();
-    const QFontMetrics metrics(window->optThumb(0)->font());
-    const int budget = window->optThumb(0)->width() - 15;
+    const QFontMetrics metrics(window->optThumb.Font());
+    const int budget = window->optThumb.CellSize().width() - 15;
     // Names of the form <a's><i's>.bmp, exactly `budget` and `budget + 1` pixels wide.
     auto nameOfWidth = [&](int width) {
         for (int a = 0; a < 40; ++a) {
@@ -197,7 +197,7 @@ TEST_F(GalleryTest, CaptionsKeepNamesThatFitAndCutOnePixelMore)
     WriteSolidImage(folder + QLatin1Char('/') + wider, {8, 8}, Qt::red, "BMP");
     OpenInWindow(*window, folder);
     for (int i = 0; i < window->optThumb.Count(); ++i) {
-        const ThumbButton* cell = window->optThumb(i);
+        const ThumbCell* cell = window->optThumb(i);
         if (cell->Tag() == fits)
             EXPECT_EQ(cell->Caption(), fits);
         else
@@ -213,13 +213,13 @@ TEST_F(GalleryTest, RefreshSelectsTheFirstCellAgainAndSeesNewFiles)
     for (int i = 1; i <= 7; ++i)
         WriteSolidImage(folder + QStringLiteral("/img%1.bmp").arg(i), {8, 8}, Qt::red);
     OpenInWindow(*window, folder);
-    QTest::mouseClick(window->optThumb(5), Qt::LeftButton);
+    QTest::mouseClick(window->optThumb.Widget(5), Qt::LeftButton);
     ASSERT_EQ(window->SelectedIndex(), 5);
     WriteSolidImage(folder + QStringLiteral("/img10.bmp"), {8, 8}, Qt::red);
     window->tbrMain_ButtonClick(window->ToolbarButtonByKey(QStringLiteral("Refresh")));
     EXPECT_EQ(window->SelectedIndex(), 0);
-    EXPECT_TRUE(window->optThumb(0)->isChecked());
-    EXPECT_FALSE(window->optThumb(5)->isChecked());
+    EXPECT_TRUE(window->optThumb.IsSelected(0));
+    EXPECT_FALSE(window->optThumb.IsSelected(5));
     EXPECT_EQ(window->optThumb.Count(), 8);
     EXPECT_EQ(window->optThumb(7)->Tag(), QStringLiteral("img10.bmp")) << "natural order";
     EXPECT_EQ(window->sbrMain->PanelText(2),
@@ -619,10 +619,10 @@ TEST_F(GalleryTest, PicturesGivenUpAreFetchedBackAsBuilt)
             EXPECT_EQ(window->optThumb(i)->Tag(), tags.at(i));
             EXPECT_FALSE(window->optThumb(i)->Caption().isEmpty());
         }
-        window->optThumb(0)->repaint(); // a frame and a caption, no picture
         EXPECT_FALSE(window->optThumb(151)->GetPicture().isNull()) << "in view";
 
         window->vsbSlide->setValue(0);
+        window->optThumb.Widget(0)->repaint(); // a frame and a caption, no picture yet
         EXPECT_TRUE(QTest::qWaitFor([&] {
             return !window->optThumb(0)->GetPicture().isNull() &&
                    !window->optThumb(1)->GetPicture().isNull() &&

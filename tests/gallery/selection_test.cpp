@@ -43,14 +43,14 @@ TEST_F(SelectionTest, ClickingACellShowsItsPathAndSelectsIt)
 {
     const std::unique_ptr<frmMosaq> window = ShowGallery(4);
     EXPECT_EQ(window->sbrMain->PanelText(2), PathOf(1));
-    QTest::mouseClick(window->optThumb(2), Qt::LeftButton);
+    QTest::mouseClick(window->optThumb.Widget(2), Qt::LeftButton);
     EXPECT_EQ(window->SelectedIndex(), 2);
     EXPECT_EQ(window->sbrMain->PanelText(2), PathOf(3));
-    EXPECT_TRUE(window->optThumb(2)->isChecked());
-    EXPECT_FALSE(window->optThumb(0)->isChecked()) << "one selected cell at a time";
-    QTest::mouseClick(window->optThumb(2), Qt::LeftButton);
-    EXPECT_TRUE(window->optThumb(2)->isChecked()) << "clicking the selected cell keeps it";
-    EXPECT_EQ(window->optThumb(3)->accessibleName(), QStringLiteral("pic4.bmp"));
+    EXPECT_TRUE(window->optThumb.IsSelected(2));
+    EXPECT_FALSE(window->optThumb.IsSelected(0)) << "one selected cell at a time";
+    QTest::mouseClick(window->optThumb.Widget(2), Qt::LeftButton);
+    EXPECT_TRUE(window->optThumb.IsSelected(2)) << "clicking the selected cell keeps it";
+    EXPECT_EQ(window->optThumb.Widget(3)->accessibleName(), QStringLiteral("pic4.bmp"));
 }
 
 TEST_F(SelectionTest, SelectCopiesTheSelectedPathAndEnds)
@@ -64,11 +64,12 @@ TEST_F(SelectionTest, SelectCopiesTheSelectedPathAndEnds)
         {"Select right after the build", [](frmMosaq& w) { Press(w, "Edit"); }, 1},
         {"click, then Select",
          [](frmMosaq& w) {
-             QTest::mouseClick(w.optThumb(2), Qt::LeftButton);
+             QTest::mouseClick(w.optThumb.Widget(2), Qt::LeftButton);
              Press(w, "Edit");
          },
          3},
-        {"double-click", [](frmMosaq& w) { QTest::mouseDClick(w.optThumb(1), Qt::LeftButton); }, 2},
+        {"double-click",
+         [](frmMosaq& w) { QTest::mouseDClick(w.optThumb.Widget(1), Qt::LeftButton); }, 2},
         {"Enter on the gallery",
          [](frmMosaq& w) {
              w.picFrame->setFocus();
@@ -111,7 +112,7 @@ TEST_F(SelectionTest, SelectWithoutAPictureDoesNothing)
         const std::unique_ptr<frmMosaq> window = ShowWindow();
         QSignalSpy ended(window.get(), &frmMosaq::ProgramEnded);
         Press(*window, "Edit");
-        QTest::mouseDClick(window->optThumb(0), Qt::LeftButton);
+        QTest::mouseDClick(window->optThumb.Widget(0), Qt::LeftButton);
         EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("untouched")) << c.what;
         EXPECT_EQ(ended.count(), 0) << c.what;
         EXPECT_FALSE(window->IsUnloaded()) << c.what;
@@ -135,7 +136,7 @@ TEST_F(SelectionTest, SelectDuringABuildDoesNothing)
             return;
         tried = true;
         Press(*window, "Edit");
-        QTest::mouseDClick(window->optThumb(0), Qt::LeftButton);
+        QTest::mouseDClick(window->optThumb.Widget(0), Qt::LeftButton);
         window->picFrame->setFocus();
         QTest::keyClick(window->picFrame, Qt::Key_Return);
     });
@@ -188,9 +189,8 @@ TEST_F(SelectionTest, TheCanvasFollowsTheScrollBar)
 TEST_F(SelectionTest, SelectingACellOutsideTheViewDoesNotScroll)
 {
     const std::unique_ptr<frmMosaq> window = ShowGallery(40);
-    ThumbButton* last = window->optThumb(39);
-    ASSERT_GT(last->y(), window->picFrame->ScaleHeight());
-    last->click();
+    ASSERT_GT(window->optThumb(39)->Position().y(), window->picFrame->ScaleHeight());
+    window->optThumb.Select(39);
     EXPECT_EQ(window->SelectedIndex(), 39);
     EXPECT_EQ(window->vsbSlide->value(), 0);
     EXPECT_EQ(window->picSlide->y(), 0);
@@ -210,7 +210,7 @@ TEST_F(SelectionTest, ArrowKeysMoveTheSelectionAndKeepItInView)
     EXPECT_EQ(window->SelectedIndex(), columns);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
     EXPECT_EQ(window->SelectedIndex(), 39);
-    const QRect cell = window->optThumb(39)->geometry().translated(0, window->picSlide->y());
+    const QRect cell = window->optThumb.Geometry(39).translated(0, window->picSlide->y());
     EXPECT_GE(cell.top(), 0);
     EXPECT_LE(cell.bottom(), window->picFrame->ScaleHeight()) << "scrolled into view";
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Home);
@@ -222,7 +222,7 @@ TEST_F(SelectionTest, TheWheelScrollsTheGallery)
 {
     const std::unique_ptr<frmMosaq> window = ShowGallery(40);
     for (QWidget* under :
-         {static_cast<QWidget*>(window->optThumb(3)), window->picSlide->Client()}) {
+         {static_cast<QWidget*>(window->optThumb.Widget(3)), window->picSlide->Client()}) {
         window->vsbSlide->setValue(0);
         const QPointF at(10, 10);
         QWheelEvent wheel(at, under->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
@@ -239,13 +239,13 @@ TEST_F(SelectionTest, OnlyTheCellsNearTheViewAreOnScreen)
     auto onScreen = [&] {
         QList<int> shown;
         for (int i = 0; i < window->optThumb.Count(); ++i) {
-            if (window->optThumb(i)->isVisible())
+            if (window->optThumb(i)->OnScreen())
                 shown.append(i);
         }
         return shown;
     };
     auto inView = [&](int index) {
-        const QRect cell = window->optThumb(index)->geometry().translated(0, window->picSlide->y());
+        const QRect cell = window->optThumb.Geometry(index).translated(0, window->picSlide->y());
         return cell.intersects(
             QRect(0, 0, window->picFrame->ScaleWidth(), window->picFrame->ScaleHeight()));
     };
@@ -260,9 +260,62 @@ TEST_F(SelectionTest, OnlyTheCellsNearTheViewAreOnScreen)
             }
         }
     }
-    // A rebuild retires the old cells and deletes them a batch at a time.
+    // The cells on screen are shown by a few widgets, the same ones after a rebuild.
+    const auto widgets = [&] { return window->picSlide->Client()->findChildren<ThumbButton*>(); };
+    const QList<ThumbButton*> before = widgets();
+    EXPECT_LT(before.size(), 60);
     Press(*window, "Refresh");
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return window->picSlide->Client()->findChildren<ThumbButton*>().size() == 200; }));
+    EXPECT_EQ(widgets(), before);
     EXPECT_EQ(onScreen().first(), 0);
+}
+
+// Scrolling hands the widgets of cells leaving the view to those coming into it. Whatever
+// widget shows a cell shows that cell's own name, selection and focus, and a click or a
+// double-click on it acts on that cell.
+TEST_F(SelectionTest, AWidgetTakenOverByAnotherCellActsForThatCell)
+{
+    const std::unique_ptr<frmMosaq> window = ShowGallery(200);
+    QTest::mouseClick(window->optThumb.Widget(2), Qt::LeftButton);
+    ThumbButton* const reused = window->optThumb.Widget(2);
+    window->vsbSlide->setValue(window->vsbSlide->maximum());
+    EXPECT_EQ(window->optThumb.Widget(2), nullptr) << "out of view";
+    const auto cellOf = [&](const ThumbButton* widget) {
+        for (int i = 0; i < window->optThumb.Count(); ++i) {
+            if (window->optThumb.Widget(i) == widget)
+                return i;
+        }
+        return -1;
+    };
+    const int now = cellOf(reused);
+    ASSERT_GT(now, 100) << "the widget of cell 2 shows a cell of the gallery's end";
+    EXPECT_TRUE(reused->isVisible());
+    EXPECT_EQ(reused->accessibleName(), QStringLiteral("pic%1.bmp").arg(now + 1));
+    EXPECT_EQ(reused->Tag(), window->optThumb(now)->Tag());
+    EXPECT_FALSE(reused->isChecked()) << "cell 2 is still the one selected";
+    EXPECT_TRUE(window->optThumb.IsSelected(2));
+
+    QTest::mouseClick(reused, Qt::LeftButton);
+    EXPECT_EQ(window->SelectedIndex(), now);
+    EXPECT_EQ(window->sbrMain->PanelText(2), PathOf(now + 1));
+    EXPECT_FALSE(window->optThumb.IsSelected(2));
+
+    // The keyboard moves from the selected cell, and the focus lies on the widget of the
+    // cell it moved to.
+    window->picFrame->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
+    EXPECT_EQ(window->SelectedIndex(), now - 1);
+    const auto* focused = qobject_cast<const ThumbButton*>(QApplication::focusWidget());
+    ASSERT_NE(focused, nullptr);
+    EXPECT_EQ(cellOf(focused), now - 1);
+    EXPECT_TRUE(focused->isChecked());
+
+    // Back at the top, cell 2's widget shows it again, no longer selected; a double-click
+    // there picks cell 2, whatever widget it was given.
+    window->vsbSlide->setValue(0);
+    ThumbButton* top = window->optThumb.Widget(2);
+    ASSERT_NE(top, nullptr);
+    EXPECT_FALSE(top->isChecked());
+    EXPECT_EQ(top->accessibleName(), QStringLiteral("pic3.bmp"));
+    QTest::mouseDClick(top, Qt::LeftButton);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), PathOf(3));
 }

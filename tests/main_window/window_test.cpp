@@ -140,7 +140,7 @@ TEST_F(CompositionTest, TabOrderRunsFromTheGalleryToTheToolbar)
     const std::unique_ptr<frmMosaq> window = NewWindow();
     QWidget* expected[] = {window->picFrame,
                            window->vsbSlide,
-                           window->optThumb(0),
+                           window->optThumb.Widget(0),
                            window->ToolbarButtonByKey(QStringLiteral("Browse")),
                            window->ToolbarButtonByKey(QStringLiteral("Edit")),
                            window->ToolbarButtonByKey(QStringLiteral("Refresh")),
@@ -250,7 +250,7 @@ TEST_F(LayoutTest, ScrollBarFollowsTheGrid)
             EXPECT_EQ(window->vsbSlide->pageStep(), 384);
         }
     }
-    EXPECT_EQ(window->optThumb(499)->pos(), QPoint(240, 124 * 96));
+    EXPECT_EQ(window->optThumb(499)->Position(), QPoint(240, 124 * 96));
 }
 
 TEST_F(LayoutTest, ResizingScrollsBackToTheTop)
@@ -263,11 +263,11 @@ TEST_F(LayoutTest, ResizingScrollsBackToTheTop)
     window->vsbSlide->setValue(200);
     EXPECT_EQ(window->picSlide->y(), -200);
     EXPECT_TRUE(window->picFrame->hasFocus());
-    const QPoint cellBefore = window->optThumb(5)->pos();
+    const QPoint cellBefore = window->optThumb(5)->Position();
     window->resize(window->width() + 10, window->height()); // same number of columns
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->vsbSlide->value() == 0; }));
     EXPECT_EQ(window->picSlide->y(), 0);
-    EXPECT_EQ(window->optThumb(5)->pos(), cellBefore);
+    EXPECT_EQ(window->optThumb(5)->Position(), cellBefore);
 }
 
 TEST_F(LayoutTest, MinimizedWindowIsLeftAloneAndRestoredWindowIsLaidOut)
@@ -279,9 +279,10 @@ TEST_F(LayoutTest, MinimizedWindowIsLeftAloneAndRestoredWindowIsLaidOut)
     window->showMinimized();
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->isMinimized(); }));
     window->Form_Resize();
-    EXPECT_EQ(window->optThumb(7)->pos(), window->optThumb(0)->pos())
+    EXPECT_EQ(window->optThumb(7)->Position(), window->optThumb(0)->Position())
         << "no layout while minimized";
     window->showNormal();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isMinimized(); }));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window->optThumb(7)->pos() == QPoint(240, 96); }));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return window->optThumb(7)->Position() == QPoint(240, 96); }));
 }
