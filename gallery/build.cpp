@@ -1,4 +1,5 @@
 #include "common/rounding.h"
+#include "files/file_names.h"
 #include "gallery/caption.h"
 #include "gallery/decode_pipeline.h"
 #include "gallery/folder_path.h"
@@ -115,7 +116,7 @@ bool frmMosaq::LoadThumbnails()
     int loaded = 0;
     for (int j = 0; j < listed; ++j) {
         const QString name = filHidden->List(j);
-        ShowProgress(BuildProgressPercent(j, listed), name);
+        ShowProgress(BuildProgressPercent(j, listed), files::ShownName(name));
         if (BuildSuperseded(generation))
             return false;
         picLoad->ClearPicture();
@@ -143,8 +144,8 @@ bool frmMosaq::AddCell(PictureLoad& load, const QString& name, int index,
     ThumbCell* cell = index == 0 ? optThumb(0) : optThumb.Load(index);
     cell->SetTag(name);
     cell->SetPicture(ThumbnailOf(std::move(*load.picture)));
-    cell->SetCaption(
-        ShortenCaption(name, static_cast<float>(optThumb.CellSize().width()), textWidth));
+    cell->SetCaption(ShortenCaption(files::ShownName(name),
+                                    static_cast<float>(optThumb.CellSize().width()), textWidth));
     cell->SetInGallery(true);
     cellFromCache_.resize(static_cast<size_t>(index) + 1);
     cellFromCache_[static_cast<size_t>(index)] = load.fromThumbnailCache;

@@ -1,3 +1,4 @@
+#include "files/file_names.h"
 #include "gallery/navigation.h"
 #include "main_window/frmMosaq.h"
 
@@ -32,7 +33,7 @@ void frmMosaq::optThumb_Click(int index)
 {
     if (index < 0 || index >= optThumb.Count())
         return;
-    sbrMain->SetPanelText(2, CellFilePath(index));
+    sbrMain->SetPanelText(2, files::ShownName(CellFilePath(index)));
     selectedIndex_ = index;
 }
 

@@ -1,4 +1,5 @@
 #include "clipboard/clipboard.h"
+#include "files/folder_files.h"
 #include "main_window/frmMosaq.h"
 
 // The one entry for commands: the toolbar's buttons and the cells' double-click.
@@ -36,7 +37,7 @@ void frmMosaq::SelectAndExit()
 {
     if (building_ || FolderPath().isEmpty() || selectedIndex_ < 0 || selectedIndex_ >= validCells_)
         return;
-    if (!SetClipboardText(CellFilePath(selectedIndex_)))
+    if (!SetClipboardText(files::PastableFilePath(CellFilePath(selectedIndex_))))
         return;
     close();
     Q_EMIT ProgramEnded();

@@ -1,9 +1,9 @@
 #include "main_window/controls/file_list_box.h"
 
 #include "common/ascii.h"
+#include "files/folder_files.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -100,10 +100,7 @@ QStringList ListMatchingFiles(const QString& folder, const QString& pattern)
 {
     const NameMatcher matcher(pattern);
     std::vector<std::pair<QString, QString>> entries; // sort key, name
-    QDirIterator files(folder, QDir::Files | QDir::NoDotAndDotDot);
-    while (files.hasNext()) {
-        files.next();
-        QString name = files.fileName();
+    for (QString& name : files::ListFolderFiles(folder)) {
         if (matcher.Matches(name))
             entries.emplace_back(NaturalSortKey(name), std::move(name));
     }

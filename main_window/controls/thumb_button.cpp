@@ -1,5 +1,7 @@
 #include "main_window/controls/thumb_button.h"
 
+#include "files/file_names.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyleOptionButton>
@@ -27,7 +29,7 @@ void ThumbButton::SetCaption(const QString& caption)
 void ThumbButton::SetTag(const QString& tag)
 {
     tag_ = tag;
-    setAccessibleName(tag);
+    setAccessibleName(files::ShownName(tag));
 }
 
 void ThumbButton::SetPicture(const QImage& picture)

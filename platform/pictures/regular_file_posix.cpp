@@ -1,3 +1,4 @@
+#include "files/file_names.h"
 #include "pictures/regular_file.h"
 
 #include <fcntl.h>
@@ -8,7 +9,7 @@ namespace pictures {
 
 bool OpenRegularFile(QFile& file, const QString& path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(files::NameBytes(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat info

@@ -16,9 +16,4 @@ bool RenameOver(const QString& from, const QString& to);
 // files have modes; on Windows the user's profile, where the cache lies, is private).
 bool CreatePrivateFolder(const QString& path);
 
-// The path of a file URI for `absolutePath`, as GLib's g_filename_to_uri takes it: the
-// file name's bytes on POSIX; on Windows, its UTF-8 with forward slashes after a slash
-// ("/C:/Users/...").
-QByteArray UriPath(const QString& absolutePath);
-
 } // namespace thumbnails

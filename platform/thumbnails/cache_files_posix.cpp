@@ -1,3 +1,4 @@
+#include "files/file_names.h"
 #include "thumbnails/cache_files.h"
 
 #include <QDir>
@@ -8,18 +9,13 @@ namespace thumbnails {
 
 bool RenameOver(const QString& from, const QString& to)
 {
-    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+    return std::rename(files::NameBytes(from).constData(), files::NameBytes(to).constData()) == 0;
 }
 
 bool CreatePrivateFolder(const QString& path)
 {
     return QDir().mkdir(path,
                         QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-}
-
-QByteArray UriPath(const QString& absolutePath)
-{
-    return QFile::encodeName(absolutePath);
 }
 
 } // namespace thumbnails

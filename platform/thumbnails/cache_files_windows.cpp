@@ -18,9 +18,4 @@ bool CreatePrivateFolder(const QString& path)
     return QDir().mkdir(path);
 }
 
-QByteArray UriPath(const QString& absolutePath)
-{
-    return '/' + QDir::fromNativeSeparators(absolutePath).toUtf8();
-}
-
 } // namespace thumbnails

@@ -5,6 +5,8 @@
 // under $XDG_CACHE_HOME/thumbnails. File managers and image viewers read and write the
 // same entries.
 
+#include "files/file_uri.h"
+
 #include <QByteArrayView>
 #include <QImage>
 #include <QString>
@@ -28,9 +30,8 @@ inline constexpr std::array<CacheFlavor, 4> kCacheFlavors = {{
     {"xx-large", 1024},
 }};
 
-// The file's URI as GLib's g_filename_to_uri writes it: "file://" and the absolute path's
-// bytes, all but the letters, digits and !$&'()*+,-./:=@_~ escaped as %XX.
-QString FileUri(const QString& absolutePath);
+// The file's URI, under which its entry is stored.
+using files::FileUri;
 
 // The entry's file name: the MD5 of the URI in hexadecimal, and ".png".
 QString CacheEntryName(const QString& uri);

@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QWheelEvent>
 
+#include <cstdio>
+
 class SelectionTest : public WindowFixture
 {
 protected:
@@ -319,3 +321,32 @@ TEST_F(SelectionTest, AWidgetTakenOverByAnotherCellActsForThatCell)
     QTest::mouseDClick(top, Qt::LeftButton);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), PathOf(3));
 }
+
+#ifndef _WIN32
+// A Latin-1 name from an old archive gets its cell like any other: shown with a
+// replacement character, and picked as the file's URI, which names it where it is pasted.
+TEST_F(SelectionTest, ANameThatIsNotUtf8IsShownReplacedAndPickedAsItsUri)
+{
+    folder_ = TempPath(QStringLiteral("archive"));
+    QDir().mkpath(folder_);
+    WriteSolidImage(folder_ + QStringLiteral("/a.bmp"), {8, 8}, Qt::red);
+    WriteSolidImage(folder_ + QStringLiteral("/b.bmp"), {8, 8}, Qt::blue);
+    const QByteArray folderBytes = QFile::encodeName(folder_);
+    ASSERT_EQ(std::rename(folderBytes + "/b.bmp", folderBytes + "/caf\xe9.bmp"), 0);
+    QGuiApplication::clipboard()->clear();
+    const std::unique_ptr<frmMosaq> window = ShowWindowAt(folder_);
+    ASSERT_EQ(window->optThumb.Count(), 2);
+    const QString shown = QStringLiteral("caf\uFFFD.bmp");
+    EXPECT_EQ(window->optThumb(1)->Caption(), shown);
+    EXPECT_FALSE(window->optThumb(1)->GetPicture().isNull());
+    EXPECT_EQ(window->optThumb.Widget(1)->accessibleName(), shown);
+
+    QTest::mouseClick(window->optThumb.Widget(1), Qt::LeftButton);
+    EXPECT_EQ(window->sbrMain->PanelText(2), QDir::toNativeSeparators(folder_) + u'/' + shown);
+    Press(*window, "Edit");
+    const QString pasted = QGuiApplication::clipboard()->text();
+    EXPECT_TRUE(pasted.startsWith(QStringLiteral("file:///"))) << pasted.toStdString();
+    EXPECT_TRUE(pasted.endsWith(QStringLiteral("/caf%E9.bmp"))) << pasted.toStdString();
+    EXPECT_TRUE(window->IsUnloaded());
+}
+#endif

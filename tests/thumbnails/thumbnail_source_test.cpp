@@ -1,3 +1,4 @@
+#include "files/file_names.h"
 #include "support/file_rights.h"
 #include "support/jpeg_fixtures.h"
 #include "thumbnails/thumbnail_cache.h"
@@ -16,6 +17,8 @@
 #include <QtConcurrent>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 using namespace pictures;
 using namespace thumbnails;
@@ -366,6 +369,39 @@ TEST_F(ThumbnailSourceTest, GlibTakesTheEntriesItFinds)
             << name.toStdString();
     }
 }
+
+#ifndef _WIN32
+// A Latin-1 name from an old archive: loaded by its bytes, and its entry stored under the
+// URI that GLib gives the file, where gio finds it valid.
+TEST_F(ThumbnailSourceTest, ANameThatIsNotUtf8IsLoadedAndCachedUnderGlibsUri)
+{
+    const QByteArray bytes = QFile::encodeName(folder_.path()) + "/caf\xe9.jpg";
+    const QByteArray photo = RedPhoto(800, 600);
+    std::FILE* file = std::fopen(bytes.constData(), "wb");
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(std::fwrite(photo.constData(), 1, size_t(photo.size()), file), size_t(photo.size()));
+    std::fclose(file);
+
+    const QString path = files::NameFromBytes(bytes);
+    EXPECT_EQ(Load(path, WithCache()).size, QSize(800, 600));
+    const QString uri = FileUri(path);
+    EXPECT_TRUE(uri.endsWith(u"/caf%E9.jpg"_s)) << uri.toStdString();
+    QImage entry;
+    ASSERT_TRUE(entry.load(CacheFolder() + u"/normal/"_s + CacheEntryName(uri)));
+    EXPECT_EQ(entry.text(u"Thumb::URI"_s), uri);
+
+    const QString gio = QStandardPaths::findExecutable(u"gio"_s);
+    if (gio.isEmpty())
+        GTEST_SKIP() << "gio is not installed (Debian's libglib2.0-bin)";
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"XDG_CACHE_HOME"_s, folder_.filePath(u"cache"_s));
+    QProcess info;
+    info.setProcessEnvironment(environment);
+    info.start(gio, {u"info"_s, u"-a"_s, u"thumbnail::is-valid"_s, uri});
+    ASSERT_TRUE(info.waitForFinished(30000));
+    EXPECT_TRUE(info.readAllStandardOutput().contains("thumbnail::is-valid: TRUE"));
+}
+#endif
 
 TEST_F(ThumbnailSourceTest, AChangedFileIsDecodedAgainAndItsEntryRenewed)
 {

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace files {
+
+// The names of the regular files of `folder`, after symbolic links, in the order the system
+// lists them: neither folders, devices, FIFOs and broken links, nor hidden files. Every name
+// the system holds is listed, also one that is not valid text (see file_names.h).
+QStringList ListFolderFiles(const QString& folder);
+
+// The text that names `path` where it is pasted: the path itself, or on POSIX, when its
+// bytes are not all text, its file URI, which file managers, browsers and file dialogs
+// open and which no text encoding can mangle.
+QString PastableFilePath(const QString& path);
+
+} // namespace files
