@@ -20,6 +20,10 @@ Q_LOGGING_CATEGORY(lcGallery, "tessellon.gallery", QtWarningMsg)
 
 namespace {
 
+// Thumbnails decoded ahead of the build per processor: pictures at the size they are
+// drawn, a few kilobytes each, while the decodes under way are bounded by their bytes.
+constexpr int kDecodesAhead = 16;
+
 QString CountCaption(int count)
 {
     return QStringLiteral("Images: ") + QLocale().toString(count);
@@ -102,7 +106,7 @@ bool frmMosaq::LoadThumbnails()
         jobs.push_back({folder + filHidden->List(j), ThumbnailRequest(filHidden->List(j))});
     const thumbnails::ThumbnailSources sources{true, thumbnails::DefaultThumbnailCacheFolder(),
                                                writeThumbnailCache_};
-    DecodePipeline pipeline(std::move(jobs), 2 * QThread::idealThreadCount(),
+    DecodePipeline pipeline(std::move(jobs), kDecodesAhead * QThread::idealThreadCount(),
                             [sources](const DecodePipeline::Job& job) {
                                 return thumbnails::LoadThumbnailPicture(job.path, job.request,
                                                                         sources);
@@ -143,13 +147,20 @@ bool frmMosaq::AddCell(PictureLoad& load, const QString& name, int index,
     }
     ThumbCell* cell = index == 0 ? optThumb(0) : optThumb.Load(index);
     cell->SetTag(name);
-    cell->SetPicture(ThumbnailOf(std::move(*load.picture)));
     cell->SetCaption(ShortenCaption(files::ShownName(name),
                                     static_cast<float>(optThumb.CellSize().width()), textWidth));
     cell->SetInGallery(true);
     cellFromCache_.resize(static_cast<size_t>(index) + 1);
     cellFromCache_[static_cast<size_t>(index)] = load.fromThumbnailCache;
-    KeepPicture(index);
+    // A picture that the budget would give up at once is not drawn at all: in a large
+    // folder most cells lie far below the view the build fills.
+    if (ReservePicture(index,
+                       kThumbnailSize * kThumbnailSize * 4 * buildPixelRatio_ * buildPixelRatio_)) {
+        cell->SetPicture(ThumbnailOf(std::move(*load.picture)));
+        KeepPicture(index);
+    } else {
+        cell->SetPicture(QImage());
+    }
     return true;
 }
 
@@ -158,7 +169,7 @@ QImage frmMosaq::ThumbnailOf(Picture picture)
 {
     picLoad->SetPicture(std::move(picture));
     DrawThumbnail(*picLoad, *picThumb);
-    return picThumb->Snapshot();
+    return picThumb->TakeSnapshot();
 }
 
 // The build's end: the progress off, cell 0 selected, the gallery laid out and shown with

@@ -2,6 +2,9 @@
 #include "thumbnails/thumbnail_cache.h"
 #include "thumbnails/thumbnail_source.h"
 
+#include <algorithm>
+#include <cmath>
+
 // The cells hold their pictures within a budget of bytes. Those farthest from the view give
 // theirs up first, keeping their file's name and where its picture came from; coming near
 // the view again, they get it back from the same source on a worker thread, and show their
@@ -30,6 +33,18 @@ void frmMosaq::KeepPicture(int index)
 {
     const qint64 bytes = optThumb(index)->GetPicture().sizeInBytes();
     ReleasePictures(pictureBudget_.Hold(index, bytes, CellsNearView()));
+}
+
+bool frmMosaq::ReservePicture(int index, double bytes)
+{
+    std::vector<int> released =
+        pictureBudget_.Hold(index, static_cast<qint64>(std::ceil(bytes)), CellsNearView());
+    const auto self = std::find(released.begin(), released.end(), index);
+    const bool kept = self == released.end();
+    if (!kept)
+        released.erase(self);
+    ReleasePictures(released);
+    return kept;
 }
 
 void frmMosaq::ReleasePictures(const std::vector<int>& cells)

@@ -24,7 +24,8 @@ public:
     using Decoder = std::function<PictureLoad(const Job& job)>;
 
     // At most `lookahead` pictures are decoded or waiting at a time, so that memory stays
-    // bounded whatever the number of files.
+    // bounded whatever the number of files. With many ahead, the workers take them several
+    // at a time, so that a folder of small pictures does not pay a task for each.
     DecodePipeline(std::vector<Job> jobs, int lookahead, Decoder decoder);
     // Cancels the decodes not yet started; those under way finish on their own and are
     // dropped. Never waits for them.
@@ -38,10 +39,12 @@ public:
 
 private:
     struct State;
-    void Submit(int index);
+    void Refill(int taken);
+    void Submit(int first, int count);
 
     std::shared_ptr<State> state_;
     int count_;
     int lookahead_;
+    int jobsPerTask_;
     int submitted_ = 0;
 };

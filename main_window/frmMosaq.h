@@ -148,6 +148,9 @@ private:
     // The cells' pictures within their budget (gallery/cell_pictures.cpp).
     CellRange CellsNearView() const;
     void KeepPicture(int index);
+    // Counts `bytes` of pixels for cell `index` before it draws them; false when the
+    // budget would give them up at once, farthest from the view of all.
+    bool ReservePicture(int index, double bytes);
     void ReleasePictures(const std::vector<int>& cells);
     void FetchPicturesNearView();
     void TakeFetchedPicture(int index, const PictureLoad& load);

@@ -4,6 +4,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+#include <utility>
+
 class PictureBoxSurface : public QWidget
 {
 public:
@@ -110,6 +112,13 @@ QImage& PictureBox::Surface()
 QImage PictureBox::Snapshot() const
 {
     return surface_.isNull() ? RenderedSurface() : surface_.copy();
+}
+
+QImage PictureBox::TakeSnapshot()
+{
+    QImage taken = surface_.isNull() ? RenderedSurface() : std::exchange(surface_, QImage());
+    client_->update();
+    return taken;
 }
 
 void PictureBox::SetPicture(Picture picture)

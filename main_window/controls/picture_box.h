@@ -43,6 +43,8 @@ public:
     QImage& Surface();
     // A copy of what the box shows: background, picture and everything drawn.
     QImage Snapshot() const;
+    // The persistent image, handed over without a copy; the box is left cleared.
+    QImage TakeSnapshot();
 
     void SetPicture(Picture picture);
     void ClearPicture();

@@ -101,20 +101,25 @@ TEST(DecodePipeline, PicturesArriveInListOrderWithFailuresInPlace)
     }
 }
 
+// With a long lookahead the workers take several jobs at a time: the bound and the order
+// hold all the same, also for the short task at the end.
 TEST(DecodePipeline, AtMostTheLookaheadIsDecodedAhead)
 {
-    GatedDecoder gate;
-    {
-        DecodePipeline pipeline(Jobs(50), 3, gate.Decoder());
-        QThreadPool::globalInstance()->waitForDone(200);
-        EXPECT_LE(gate.Started(), 3);
-        EXPECT_FALSE(pipeline.TryTake(0));
-        gate.Open();
-        const std::vector<PictureLoad> loads = TakeAll(pipeline, 50);
-        EXPECT_EQ(loads.size(), 50U);
-        EXPECT_EQ(loads.back().error, QStringLiteral("job49"));
+    for (const int lookahead : {3, 37}) {
+        GatedDecoder gate;
+        {
+            DecodePipeline pipeline(Jobs(150), lookahead, gate.Decoder());
+            QThreadPool::globalInstance()->waitForDone(200);
+            EXPECT_LE(gate.Started(), lookahead);
+            EXPECT_FALSE(pipeline.TryTake(0));
+            gate.Open();
+            const std::vector<PictureLoad> loads = TakeAll(pipeline, 150);
+            ASSERT_EQ(loads.size(), 150U);
+            for (int i = 0; i < 150; ++i)
+                EXPECT_EQ(loads[size_t(i)].error, QStringLiteral("job%1").arg(i)) << lookahead;
+        }
+        EXPECT_EQ(gate.Started(), 150) << lookahead;
     }
-    EXPECT_EQ(gate.Started(), 50);
 }
 
 TEST(DecodePipeline, ADroppedPipelineNeverWaitsAndStartsNothingMore)
