@@ -32,8 +32,8 @@ QString CountCaption(int count)
 // Icons and cursors load at the large icon size; the test looks anywhere in the name.
 bool WantsIconSize(const QString& name)
 {
-    const QString lower = name.toLower();
-    return lower.contains(QLatin1String(".ico")) || lower.contains(QLatin1String(".cur"));
+    return name.contains(QLatin1String(".ico"), Qt::CaseInsensitive) ||
+           name.contains(QLatin1String(".cur"), Qt::CaseInsensitive);
 }
 
 } // namespace
