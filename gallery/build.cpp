@@ -11,6 +11,7 @@
 #include "thumbnails/thumbnail_source.h"
 
 #include <QApplication>
+#include <QHash>
 #include <QLocale>
 #include <QLoggingCategory>
 #include <QStyle>
@@ -23,6 +24,7 @@ namespace {
 // Thumbnails decoded ahead of the build per processor: pictures at the size they are
 // drawn, a few kilobytes each, while the decodes under way are bounded by their bytes.
 constexpr int kDecodesAhead = 16;
+constexpr qsizetype kMeasuredTextsKept = 4096;
 
 QString CountCaption(int count)
 {
@@ -112,9 +114,16 @@ bool frmMosaq::LoadThumbnails()
                                                                         sources);
                             });
     const auto superseded = [this, generation] { return BuildSuperseded(generation); };
+    // Captions are cut by measuring prefixes of the names, and the names of one folder share
+    // many: "IMG_2024", "IMG_20240" and so on are measured once each.
     const QFontMetrics canvasMetrics(picSlide->font());
-    const TextWidthFunction textWidth = [&canvasMetrics](const QString& text) {
-        return canvasMetrics.horizontalAdvance(text);
+    QHash<QString, int> measured;
+    const TextWidthFunction textWidth = [&canvasMetrics, &measured](const QString& text) {
+        if (const auto found = measured.constFind(text); found != measured.cend())
+            return *found;
+        if (measured.size() >= kMeasuredTextsKept)
+            measured.clear();
+        return *measured.insert(text, canvasMetrics.horizontalAdvance(text));
     };
 
     int loaded = 0;
