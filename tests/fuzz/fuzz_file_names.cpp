@@ -2,25 +2,11 @@
 // is text exactly where the bytes are UTF-8, and shows as many characters as it holds.
 
 #include "files/file_names.h"
+#include "fuzz_require.h"
 
 #include <QStringDecoder>
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-
-namespace {
-
-void Check(bool condition, int line)
-{
-    if (condition)
-        return;
-    std::fprintf(stderr, "invariant at line %d does not hold\n", line);
-    std::abort();
-}
-#define Require(condition) Check((condition), __LINE__)
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

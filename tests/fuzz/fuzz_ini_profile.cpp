@@ -4,6 +4,7 @@
 // Input: section, key, value, a second section and key, each ended by "\ " (a backslash
 // and any other byte; "\\" stands for one backslash), then the file's bytes.
 
+#include "fuzz_require.h"
 #include "settings/ini_profile.h"
 
 #include <QStringDecoder>
@@ -11,23 +12,12 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <optional>
 #include <string>
 
 using namespace basMosaq;
 
 namespace {
-
-void Check(bool condition, int line)
-{
-    if (condition)
-        return;
-    std::fprintf(stderr, "invariant at line %d does not hold\n", line);
-    std::abort();
-}
-#define Require(condition) Check((condition), __LINE__)
 
 QString TakeText(FuzzedDataProvider& data, size_t maxLength)
 {
