@@ -133,10 +133,10 @@ bool HoldsNonText(QStringView name)
     return false;
 }
 
-QString ShownName(QStringView name)
+QString ShownName(const QString& name)
 {
     if (!HoldsNonText(name))
-        return name.toString();
+        return name; // shared, not copied
     QString shown;
     shown.reserve(name.size());
     for (qsizetype at = 0; at < name.size(); ++at) {

@@ -20,6 +20,6 @@ QByteArray NameBytes(QStringView name);
 // Whether a held name keeps bytes or halves of characters that are not text.
 bool HoldsNonText(QStringView name);
 // The name as it is shown: every lone surrogate as U+FFFD, the replacement character.
-QString ShownName(QStringView name);
+QString ShownName(const QString& name);
 
 } // namespace files
