@@ -1,5 +1,5 @@
 #include "clipboard/clipboard.h"
-#include "files/folder_files.h"
+#include "files/pastable_path.h"
 #include "main_window/frmMosaq.h"
 
 // The one entry for commands: the toolbar's buttons and the cells' double-click.

@@ -10,9 +10,4 @@ namespace files {
 // the system holds is listed, also one that is not valid text (see file_names.h).
 QStringList ListFolderFiles(const QString& folder);
 
-// The text that names `path` where it is pasted: the path itself, or on POSIX, when its
-// bytes are not all text, its file URI, which file managers, browsers and file dialogs
-// open and which no text encoding can mangle.
-QString PastableFilePath(const QString& path);
-
 } // namespace files

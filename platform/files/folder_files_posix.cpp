@@ -1,5 +1,4 @@
 #include "files/file_names.h"
-#include "files/file_uri.h"
 #include "files/folder_files.h"
 
 #include <dirent.h>
@@ -45,16 +44,6 @@ QStringList ListFolderFiles(const QString& folder)
         names.append(NameFromBytes(entry->d_name));
     }
     return names;
-}
-
-QString PastableFilePath(const QString& path)
-{
-    return HoldsNonText(path) ? FileUri(path) : path;
-}
-
-QByteArray UriPath(const QString& absolutePath)
-{
-    return NameBytes(absolutePath);
 }
 
 } // namespace files

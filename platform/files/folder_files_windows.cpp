@@ -1,4 +1,3 @@
-#include "files/file_uri.h"
 #include "files/folder_files.h"
 
 #include <QDir>
@@ -16,17 +15,6 @@ QStringList ListFolderFiles(const QString& folder)
         names.append(files.fileName());
     }
     return names;
-}
-
-// The clipboard's text is UTF-16, as names are: every path goes there as it is.
-QString PastableFilePath(const QString& path)
-{
-    return path;
-}
-
-QByteArray UriPath(const QString& absolutePath)
-{
-    return '/' + QDir::fromNativeSeparators(absolutePath).toUtf8();
 }
 
 } // namespace files

@@ -1,5 +1,6 @@
 #include "thumbnails/thumbnail_cache.h"
 
+#include "files/replacement_file.h"
 #include "pictures/image_reader.h"
 #include "pictures/picture.h"
 #include "pictures/png_chunks.h"
@@ -13,7 +14,6 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QRandomGenerator>
 
 #include <string_view>
 
@@ -47,31 +47,15 @@ bool MakeFolder(const QString& path, int depth = 0)
     return CreatePrivateFolder(path) || QFileInfo(path).isDir();
 }
 
-// Writes `bytes` into a new file of its owner's alone beside `path`, then puts that file in
-// the place of `path` in one step; a failed step leaves nothing behind. The new file is
-// closed before the rename, which Windows requires (a QTemporaryFile stays open).
+// Puts a new file of its owner's alone with `bytes` in the place of `path`, in one step,
+// whatever was there (a link is an entry like any other); a failed step leaves nothing
+// behind.
 bool WriteInPlace(const QString& path, const QByteArray& bytes)
 {
-    constexpr int kAttempts = 8;
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        const QString temporary =
-            path + QStringLiteral(".%1").arg(QRandomGenerator::global()->generate(), 8, 16,
-                                             QLatin1Char('0'));
-        QFile file(temporary);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
-                       QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-            if (QFileInfo::exists(temporary))
-                continue; // a name another writer took
-            return false;
-        }
-        const bool written = file.write(bytes) == bytes.size() && file.flush();
-        file.close();
-        if (written && RenameOver(temporary, path))
-            return true;
-        QFile::remove(temporary);
-        return false;
-    }
-    return false;
+    files::ReplacementFile file(path, files::ReplacementFile::Links::Replace);
+    return file.Open(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
+           file.File().write(bytes) == bytes.size() &&
+           file.Commit(files::ReplacementFile::Durability::Cached);
 }
 
 } // namespace

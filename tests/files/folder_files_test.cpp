@@ -1,6 +1,7 @@
 #include "files/file_names.h"
 #include "files/file_uri.h"
 #include "files/folder_files.h"
+#include "files/pastable_path.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,6 @@
-// The settings writer on a real full file system: a small tmpfs, mounted in a mount
-// namespace of the probe's own, so that no test needs to mount anything for the machine.
+// The settings writer on a real full file system (a small tmpfs, mounted in a mount
+// namespace of the probe's own, so that no test needs to mount anything for the machine),
+// and on a disk that reports its errors only when a file is synced.
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -78,6 +79,29 @@ TEST(FullDiskTest, AFullFileSystemLeavesTheSettingsFileAsItWas)
     EXPECT_TRUE(roomy.text.contains("Maximized=False\r\n")) << roomy.text.toStdString();
     EXPECT_TRUE(roomy.text.startsWith("; kept\r\n[Main]\r\nLast Path=/home/someone/Pictures\r\n"));
     EXPECT_TRUE(roomy.text.endsWith("[Other]\r\nKey=1\r\n"));
+}
+
+// Qt's QSaveFile renames its temporary over the file even when the sync before failed.
+TEST(FullDiskTest, AFailedSyncLeavesTheSettingsFileAsItWas)
+{
+    const QByteArray stored = "; kept\r\n[Main]\r\nLast Path=/old\r\n";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(u"tessellon.ini"_s);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(stored), stored.size());
+    file.close();
+
+    QProcess probe;
+    probe.start(QStringLiteral(FAILING_SYNC_PROBE), {path});
+    ASSERT_TRUE(probe.waitForFinished(60000));
+    ASSERT_EQ(probe.exitCode(), 0) << probe.readAllStandardError().toStdString();
+    EXPECT_EQ(probe.readAllStandardOutput().trimmed(), "0") << "a failed sync is reported";
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), stored);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1)
+        << "the temporary is left behind";
 }
 
 } // namespace
