@@ -49,14 +49,79 @@ bool IsUtf16(QByteArrayView text)
     return text.startsWith(kUtf16LeBom) || text.startsWith(kUtf16BeBom);
 }
 
-QString DecodeProfileText(QByteArrayView bytes)
+// WTF-8: UTF-8 in which a lone surrogate, which a Windows file name may hold and UTF-8
+// cannot, takes the three bytes its code point would. Everything else is plain UTF-8.
+QByteArray EncodeProfileText(QStringView text)
+{
+    QByteArray bytes;
+    qsizetype plain = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        if (!QChar::isSurrogate(unit))
+            continue;
+        if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        bytes.append(text.sliced(plain, i - plain).toUtf8());
+        bytes.append(char(0xE0 | (unit >> 12)));
+        bytes.append(char(0x80 | ((unit >> 6) & 0x3F)));
+        bytes.append(char(0x80 | (unit & 0x3F)));
+        plain = i + 1;
+    }
+    bytes.append(text.sliced(plain).toUtf8());
+    return bytes;
+}
+
+bool IsEncodedSurrogate(QByteArrayView bytes, qsizetype at)
+{
+    return at + 3 <= bytes.size() && uchar(bytes[at]) == 0xED &&
+           (uchar(bytes[at + 1]) & 0xE0) == 0xA0 && (uchar(bytes[at + 2]) & 0xC0) == 0x80;
+}
+
+std::optional<QString> DecodeUtf8(QByteArrayView bytes)
 {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
                                                      QStringDecoder::Flag::ConvertInitialBom);
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
-        return QString::fromLatin1(bytes);
+        return std::nullopt;
     return text;
+}
+
+// UTF-8, or WTF-8 with its lone surrogates; nothing when the bytes are neither, or when two
+// encoded surrogates make a pair, which WTF-8 writes in four bytes.
+std::optional<QString> DecodeWtf8(QByteArrayView bytes)
+{
+    QString text;
+    qsizetype plain = 0;
+    for (qsizetype at = 0; at < bytes.size(); ++at) {
+        if (!IsEncodedSurrogate(bytes, at))
+            continue;
+        const std::optional<QString> before = DecodeUtf8(bytes.sliced(plain, at - plain));
+        if (!before)
+            return std::nullopt;
+        text += *before;
+        const auto unit =
+            char16_t(((uchar(bytes[at]) & 0x0F) << 12) | ((uchar(bytes[at + 1]) & 0x3F) << 6) |
+                     (uchar(bytes[at + 2]) & 0x3F));
+        if (QChar::isLowSurrogate(unit) && !text.isEmpty() && text.back().isHighSurrogate())
+            return std::nullopt;
+        text += QChar(unit);
+        at += 2;
+        plain = at + 1;
+    }
+    const std::optional<QString> rest = DecodeUtf8(bytes.sliced(plain));
+    if (!rest)
+        return std::nullopt;
+    return text + *rest;
+}
+
+QString DecodeProfileText(QByteArrayView bytes)
+{
+    if (std::optional<QString> text = DecodeWtf8(bytes))
+        return *std::move(text);
+    return QString::fromLatin1(bytes);
 }
 
 bool NameMatches(QByteArrayView stored, QStringView wanted)
@@ -178,7 +243,7 @@ QByteArray EntryLine(QByteArrayView key, QStringView value)
 {
     QByteArray line(key.data(), key.size());
     line.append('=');
-    line.append(value.toUtf8());
+    line.append(EncodeProfileText(value));
     line.append(kLineBreak);
     return line;
 }

@@ -10,6 +10,8 @@
 // section) is kept but never matches. Names match in any letter case; the first matching
 // section, and the first matching key inside it, win. Text is UTF-8; a name or value that
 // is not valid UTF-8 is read as Latin-1. A UTF-8 byte order mark is skipped and kept.
+// Values are written in WTF-8: a lone surrogate, which Windows file names may hold, takes
+// the three bytes UTF-8 would give its code point, and reads back as it was.
 
 #include <QByteArray>
 #include <QByteArrayView>

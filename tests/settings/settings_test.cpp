@@ -361,6 +361,11 @@ TEST(SettingsStore, ValuesReadBackAsTheyWereWritten)
         {u"in \"the\" middle"_s, "k=in \"the\" middle"},
         {u"\""_s, "k=\""},
         {u" "_s, "k=\" \""},
+        // Windows file names may hold lone surrogates, which UTF-8 cannot: WTF-8 keeps them.
+        {u"C:\\Fotos "_s + QChar(0xD83D) + u"x"_s, "k=C:\\Fotos \xED\xA0\xBDx"},
+        {u"a"_s + QChar(0xDC80), "k=a\xED\xB2\x80"},
+        {QString(QChar(0xDFFF)) + QChar(0xD800), "k=\xED\xBF\xBF\xED\xA0\x80"},
+        {u"paired \U0001F600"_s, "k=paired \xF0\x9F\x98\x80"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value.toStdString());
@@ -422,6 +427,7 @@ TEST(SettingsStore, AFailedWriteLeavesTheOldFileAsItWas)
     const FaultCase cases[] = {
         {"disk full in the temporary", true, {.bytesUntilFull = 10}, 0},
         {"crash before the rename", true, {.renameFails = true}, 0},
+        {"the disk reports an error at the sync", true, {.syncFails = true}, 0},
         {"read-only folder, read-only file",
          true,
          {.folderReadOnly = true, .fileReadOnly = true},
@@ -518,6 +524,125 @@ TEST(SettingsStore, SettingsFileIsNamedAfterTheExecutable)
     const QString own = SettingsFilePath();
     EXPECT_EQ(own, SettingsPathForExecutable(QCoreApplication::applicationFilePath()));
     EXPECT_TRUE(own.endsWith(u"settings_test.ini"_s));
+}
+
+// Where the file beside the executable cannot be written, the settings go to the user's own
+// copy, which starts as that file and is read from then on.
+TEST(SettingsStore, AFileThatCannotBeWrittenIsReplacedByTheUsersCopy)
+{
+    const QByteArray beside = "; written by hand\r\n[Main]\r\nLast Path=/old\r\n";
+    const QByteArray copy = "[Main]\r\nLast Path=/from the copy\r\n";
+    const SettingsWriteFaults refused{.folderReadOnly = true, .fileReadOnly = true};
+    struct Case
+    {
+        const char* what = nullptr;
+        std::optional<QByteArray> beside;
+        std::optional<QByteArray> copy;
+        SettingsWriteFaults faults; // on the folder beside the executable
+        int result = 0;
+        std::optional<QByteArray> besideAfter;
+        std::optional<QByteArray> copyAfter;
+    };
+    const Case cases[] = {
+        {"a writable folder keeps the file beside the executable",
+         beside,
+         std::nullopt,
+         {},
+         1,
+         "; written by hand\r\n[Main]\r\nLast Path=/new\r\n",
+         std::nullopt},
+        {"an unwritable one starts the copy from that file, comments and all", beside, std::nullopt,
+         refused, 1, beside, "; written by hand\r\n[Main]\r\nLast Path=/new\r\n"},
+        {"without a file to start from, the copy starts empty", std::nullopt, std::nullopt, refused,
+         1, std::nullopt, "[Main]\r\nLast Path=/new\r\n"},
+        {"a copy that exists takes every write",
+         beside,
+         copy,
+         {},
+         1,
+         beside,
+         "[Main]\r\nLast Path=/new\r\n"},
+        {"a full disk is a failure, not a refusal",
+         beside,
+         std::nullopt,
+         {.bytesUntilFull = 4},
+         0,
+         beside,
+         std::nullopt},
+        {"a failed sync is a failure too",
+         beside,
+         std::nullopt,
+         {.syncFails = true},
+         0,
+         beside,
+         std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        const QString programFolder = dir.filePath(u"Program Files/Tessellon"_s);
+        ASSERT_TRUE(QDir().mkpath(programFolder));
+        const SettingsLocation location{programFolder + u"/tessellon.ini"_s,
+                                        dir.filePath(u"config/tessellon/tessellon.ini"_s)};
+        if (c.beside)
+            PutFile(location.beside, *c.beside);
+        if (c.copy) {
+            ASSERT_TRUE(QDir().mkpath(dir.filePath(u"config/tessellon"_s)));
+            PutFile(location.userCopy, *c.copy);
+        }
+        SettingsWriteFaults faults = c.faults;
+        faults.onlyIn = programFolder;
+        const ScopedWriteFaults scoped(faults);
+
+        EXPECT_EQ(WriteSettingAt(location, u"Main"_s, u"Last Path"_s, u"/new"_s), c.result);
+        EXPECT_EQ(FileBytes(location.beside), c.besideAfter);
+        EXPECT_EQ(FileBytes(location.userCopy), c.copyAfter);
+        EXPECT_EQ(ReadSettingAt(location, u"Main"_s, u"Last Path"_s, u"/default"_s),
+                  c.result ? u"/new"_s : u"/old"_s);
+        EXPECT_EQ(FolderEntries(programFolder).size(), c.beside ? 1 : 0);
+    }
+}
+
+TEST(SettingsStore, TheUsersCopyIsNamedAfterTheExecutable)
+{
+    QTemporaryDir dir;
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    const QByteArray savedLocal = qgetenv("LOCALAPPDATA");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path()));
+    qputenv("LOCALAPPDATA", QFile::encodeName(QDir::toNativeSeparators(dir.path())));
+    const SettingsLocation installed =
+        SettingsLocationForExecutable(QDir::toNativeSeparators(u"/opt/Tessellon/tessellon.exe"_s));
+    const SettingsLocation renamed =
+        SettingsLocationForExecutable(QDir::toNativeSeparators(u"/opt/Tessellon/picker.exe"_s));
+    qputenv("XDG_CONFIG_HOME", saved);
+    qputenv("LOCALAPPDATA", savedLocal);
+
+#ifdef Q_OS_WIN
+    const QString expected = dir.path() + u"/VirtualStore/opt/Tessellon/"_s;
+#else
+    const QString expected = dir.path() + u"/tessellon/"_s;
+#endif
+    EXPECT_EQ(installed.userCopy, QDir::toNativeSeparators(expected + u"tessellon.ini"_s));
+    EXPECT_EQ(renamed.userCopy, QDir::toNativeSeparators(expected + u"picker.ini"_s));
+}
+
+TEST(SettingsStore, TheVirtualStoreKeepsThePathWithoutItsDrive)
+{
+    const QString local = u"C:\\Users\\Ann\\AppData\\Local"_s;
+    const QString store = u"C:\\Users\\Ann\\AppData\\Local\\VirtualStore"_s;
+    const std::pair<QString, QString> cases[] = {
+        {u"C:\\Program Files\\Tessellon\\tessellon.ini"_s,
+         u"\\Program Files\\Tessellon\\tessellon.ini"_s},
+        {u"d:\\tessellon.ini"_s, u"\\tessellon.ini"_s},
+        {u"C:/Tools/tessellon.ini"_s, u"\\Tools\\tessellon.ini"_s},
+        {u"\\\\server\\share\\tools\\tessellon.ini"_s, u"\\tools\\tessellon.ini"_s},
+        {u"\\\\?\\C:\\Tools\\tessellon.ini"_s, u"\\Tools\\tessellon.ini"_s},
+        {u"\\\\?\\UNC\\server\\share\\tessellon.ini"_s, u"\\tessellon.ini"_s},
+    };
+    for (const auto& [path, rest] : cases)
+        EXPECT_EQ(VirtualStorePath(local, path), store + rest) << path.toStdString();
+    EXPECT_EQ(VirtualStorePath(local + u"\\"_s, cases[0].first), store + cases[0].second);
 }
 
 } // namespace
