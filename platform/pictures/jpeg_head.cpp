@@ -4,6 +4,7 @@
 #include <QTransform>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cstdint>
 
 namespace pictures {
@@ -164,6 +165,27 @@ bool IsFrameHeader(int marker)
     return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
 }
 
+// The frame header: precision, height, width, then three bytes for each component.
+bool ReadFrame(QByteArrayView frame, int marker, JpegHead& head)
+{
+    if (frame.size() < 6)
+        return false;
+    const int height = qFromBigEndian<std::uint16_t>(frame.data() + 1);
+    const int width = qFromBigEndian<std::uint16_t>(frame.data() + 3);
+    const int count = uchar(frame[5]);
+    if (width == 0 || height == 0 || count == 0 || frame.size() < 6 + 3 * count)
+        return false;
+    head.storedSize = QSize(width, height);
+    head.frame.marker = marker;
+    for (int i = 0; i < count; ++i) {
+        const int sampling = uchar(frame[6 + 3 * i + 1]);
+        const JpegFrame::Component component{std::clamp(sampling >> 4, 1, 4),
+                                             std::clamp(sampling & 0x0F, 1, 4)};
+        head.frame.components.push_back(component);
+    }
+    return true;
+}
+
 void TakeExif(const QByteArray& payload, JpegHead& head)
 {
     static constexpr char kExifName[] = {'E', 'x', 'i', 'f', '\0', '\0'};
@@ -209,6 +231,31 @@ std::optional<ExifFacts> ParseExif(QByteArrayView tiff)
     return facts;
 }
 
+bool JpegFrame::Progressive() const
+{
+    return marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
+}
+
+qint64 JpegFrame::CoefficientBytes(QSize storedSize) const
+{
+    if (!Progressive() || components.empty())
+        return 0;
+    int most = 1;
+    int mostVertical = 1;
+    for (const Component& component : components) {
+        most = std::max(most, component.horizontal);
+        mostVertical = std::max(mostVertical, component.vertical);
+    }
+    // Units of 8 x 8 blocks of the most sampled component cover the picture.
+    const qint64 unitsAcross = (storedSize.width() + 8 * most - 1) / (8 * most);
+    const qint64 unitsDown = (storedSize.height() + 8 * mostVertical - 1) / (8 * mostVertical);
+    qint64 blocks = 0;
+    for (const Component& component : components)
+        blocks += unitsAcross * component.horizontal * unitsDown * component.vertical;
+    constexpr qint64 kBytesPerBlock = qint64(64) * 2;
+    return blocks * kBytesPerBlock;
+}
+
 QSize JpegHead::OrientedSize() const
 {
     return OrientationTransposes(orientation) ? storedSize.transposed() : storedSize;
@@ -236,14 +283,9 @@ std::optional<JpegHead> ReadJpegHead(QIODevice& device)
             return std::nullopt;
         const qint64 payloadLength = *length - 2;
         if (IsFrameHeader(*marker)) {
-            const QByteArray frame = device.read(5);
-            if (frame.size() != 5)
+            const QByteArray frame = device.read(payloadLength);
+            if (frame.size() != payloadLength || !ReadFrame(frame, *marker, head))
                 return std::nullopt;
-            const int height = qFromBigEndian<std::uint16_t>(frame.constData() + 1);
-            const int width = qFromBigEndian<std::uint16_t>(frame.constData() + 3);
-            if (width == 0 || height == 0)
-                return std::nullopt;
-            head.storedSize = QSize(width, height);
             return head;
         }
         if (*marker == kMarkerApp1 && !exifSeen) {

@@ -10,6 +10,7 @@
 #include <QSize>
 
 #include <optional>
+#include <vector>
 
 class QIODevice;
 
@@ -28,9 +29,30 @@ struct ExifFacts
 // TIFF; damaged parts read as absent.
 std::optional<ExifFacts> ParseExif(QByteArrayView tiff);
 
+// What a JPEG's frame header says of how its picture is coded.
+struct JpegFrame
+{
+    struct Component
+    {
+        int horizontal = 1; // sampling factors, 1 to 4
+        int vertical = 1;
+    };
+
+    int marker = 0; // SOF0 to SOF15
+    std::vector<Component> components;
+
+    // Coded in several scans, whose coefficients a decoder keeps for the whole picture.
+    bool Progressive() const;
+    // The bytes of those coefficients, two for each of the 64 of every 8 x 8 block of
+    // every component, in whole units of the largest sampling; 0 for a picture coded in
+    // one scan, which is decoded a row of blocks at a time.
+    qint64 CoefficientBytes(QSize storedSize) const;
+};
+
 struct JpegHead
 {
     QSize storedSize; // the frame as stored, before the orientation turns it
+    JpegFrame frame;
     int orientation = 1;
     QByteArray preview; // the embedded JPEG preview; empty without one
 

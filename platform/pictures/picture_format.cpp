@@ -81,9 +81,12 @@ QSize StatedPictureSize(PictureFormat format, QByteArrayView head)
 {
     switch (format) {
     case PictureFormat::Bmp:
-        if (const std::optional<DibInfo> info = ReadDibInfo(head.sliced(14)))
+    case PictureFormat::PackedDib: {
+        const QByteArrayView dib = format == PictureFormat::Bmp ? head.sliced(14) : head;
+        if (const std::optional<DibInfo> info = ReadDibInfo(dib))
             return {info->width, info->height};
         return {};
+    }
     case PictureFormat::Gif:
         return head.size() >= 10 ? QSize(LeU16(head, 6), LeU16(head, 8)) : QSize();
     case PictureFormat::Png: {

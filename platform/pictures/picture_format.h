@@ -17,9 +17,10 @@ PictureFormat DetectPictureFormat(QByteArrayView bytes);
 // Enough of a file's first bytes to tell its format and the size its header states.
 inline constexpr qsizetype kPictureHeadBytes = 512;
 
-// The size a bitmap's, GIF's or PNG's header states, from the file's first bytes, before
-// any decoding (a GIF's logical screen, which every frame is drawn into). Empty where the
-// header tells none: JPEG's frame lies after its segments, icons and metafiles have none.
+// The size a bitmap's (packed DIBs too), GIF's or PNG's header states, from the file's
+// first bytes, before any decoding (a GIF's logical screen, which every frame is drawn
+// into). Empty where the header tells none: JPEG's frame lies after its segments, icons
+// and metafiles have none.
 QSize StatedPictureSize(PictureFormat format, QByteArrayView head);
 
 // What a file's first bytes tell of its picture without decoding it.

@@ -1,3 +1,4 @@
+#include "pictures/decode_footprint.h"
 #include "pictures/decode_memory.h"
 #include "pictures/image_reader.h"
 #include "pictures/internal/bmp_decoder.h"
@@ -10,6 +11,7 @@
 #include "pictures/png_chunks.h"
 #include "pictures/regular_file.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 
@@ -176,15 +178,6 @@ PictureLoad Decode(const QByteArray& data, const PictureRequest& request)
     return PictureFailure(QStringLiteral("not a picture of a known format"));
 }
 
-// The bytes a decode of the picture whose file begins with `head` holds at its fullest:
-// the picture at the size its header states, in 32 bits.
-qint64 StatedPictureBytes(QByteArrayView head)
-{
-    head = head.first(std::min(head.size(), kPictureHeadBytes));
-    const QSize stated = StatedPictureSize(DetectPictureFormat(head), head);
-    return stated.isEmpty() ? 0 : qint64(stated.width()) * stated.height() * 4;
-}
-
 PictureLoad DecodeHeld(const QByteArray& data, const PictureRequest& request)
 {
     SetUpOnce();
@@ -233,8 +226,7 @@ PictureLoad FinishPicture(PictureLoad load, const PictureRequest& request)
 
 bool FitsPictureBudget(const QSize& size)
 {
-    return size.width() > 0 && size.height() > 0 &&
-           qint64(size.width()) * size.height() * 4 <= kMaxPictureBytes;
+    return !size.isEmpty() && PixelBytes(size) <= kMaxPictureBytes;
 }
 
 PictureLoad PictureFailure(const QString& error)
@@ -257,8 +249,7 @@ PictureLoad LoadOpenPicture(QFile& file, const PictureRequest& request)
     if (file.size() > kMaxFileBytes)
         return PictureFailure(QStringLiteral("file is too large"));
     const qint64 size = file.size();
-    const DecodeMemory::Hold hold(DecodeMemory::Shared(),
-                                  size + StatedPictureBytes(file.peek(kPictureHeadBytes)));
+    const DecodeMemory::Hold hold(DecodeMemory::Shared(), DecodeFootprint(file, request));
     QByteArray data;
     try {
         // The size it has now, at most: a file that grows while it is read stays bounded.
@@ -304,8 +295,11 @@ QSize FittedPictureSize(const QSize& size, const PictureRequest& request)
 
 PictureLoad LoadPictureFromData(const QByteArray& data, const PictureRequest& request)
 {
+    QByteArray bytes = QByteArray::fromRawData(data.constData(), data.size());
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
     const pictures::DecodeMemory::Hold hold(pictures::DecodeMemory::Shared(),
-                                            pictures::StatedPictureBytes(data));
+                                            pictures::DecodeFootprint(buffer, request));
     return pictures::DecodeHeld(data, request);
 }
 

@@ -6,6 +6,7 @@
 #include "pictures/picture_format.h"
 #include "pictures/png_chunks.h"
 
+#include <QBuffer>
 #include <QImageReader>
 #include <QtEndian>
 
@@ -18,6 +19,8 @@ namespace {
 
 constexpr qsizetype kDirectoryHeader = 6;
 constexpr qsizetype kDirectoryEntry = 16;
+// An image's header and palette, which tell its size and depth.
+constexpr qint64 kEntryHeadBytes = 40 + 256 * 4 + 84;
 
 int PngBitCount(int colorType, int depth)
 {
@@ -98,20 +101,24 @@ int SizeDistance(const IconEntry& entry, int wanted)
 
 } // namespace
 
-std::vector<IconEntry> ReadIconDirectory(QByteArrayView file)
+std::vector<IconEntry> ReadIconDirectory(QIODevice& device)
 {
     std::vector<IconEntry> entries;
-    if (file.size() < kDirectoryHeader)
+    const qint64 start = device.pos();
+    const qint64 fileSize = device.size() - start;
+    const QByteArray header = device.read(kDirectoryHeader);
+    if (header.size() < kDirectoryHeader)
         return entries;
-    const int count = qFromLittleEndian<std::uint16_t>(file.data() + 4);
+    const int count = qFromLittleEndian<std::uint16_t>(header.constData() + 4);
+    const QByteArray directory = device.read(qint64(count) * kDirectoryEntry);
     for (int i = 0; i < count; ++i) {
-        const qsizetype at = kDirectoryHeader + i * kDirectoryEntry;
-        if (at + kDirectoryEntry > file.size())
+        const qsizetype at = i * kDirectoryEntry;
+        if (at + kDirectoryEntry > directory.size())
             break;
-        const auto* raw = reinterpret_cast<const uchar*>(file.data() + at);
+        const auto* raw = reinterpret_cast<const uchar*>(directory.constData() + at);
         const qint64 length = qFromLittleEndian<std::uint32_t>(raw + 8);
         const qint64 offset = qFromLittleEndian<std::uint32_t>(raw + 12);
-        if (offset < kDirectoryHeader || offset >= file.size() || length == 0)
+        if (offset < kDirectoryHeader || offset >= fileSize || length == 0)
             continue;
         IconEntry entry;
         entry.index = i;
@@ -119,11 +126,20 @@ std::vector<IconEntry> ReadIconDirectory(QByteArrayView file)
         const int directoryBits = qFromLittleEndian<std::uint16_t>(raw + 6);
         entry.bitCount = directoryBits > 0 ? directoryBits : BitsFromColorCount(raw[2]);
         entry.offset = offset;
-        entry.length = std::min<qint64>(length, file.size() - offset);
-        ReadEntryImageInfo(file.sliced(entry.offset, entry.length), entry);
+        entry.length = std::min<qint64>(length, fileSize - offset);
+        if (device.seek(start + offset))
+            ReadEntryImageInfo(device.read(std::min<qint64>(entry.length, kEntryHeadBytes)), entry);
         entries.push_back(entry);
     }
     return entries;
+}
+
+std::vector<IconEntry> ReadIconDirectory(QByteArrayView file)
+{
+    QByteArray bytes = QByteArray::fromRawData(file.data(), file.size());
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return ReadIconDirectory(buffer);
 }
 
 std::vector<IconEntry> OrderIconEntries(std::vector<IconEntry> entries, int largeIconSize)

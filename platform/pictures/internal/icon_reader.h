@@ -9,6 +9,8 @@
 
 #include <vector>
 
+class QIODevice;
+
 namespace pictures {
 
 struct IconEntry
@@ -24,6 +26,9 @@ struct IconEntry
 // The directory entries whose data start inside the file, in directory order. Data that
 // run past the end of the file are cut to it.
 std::vector<IconEntry> ReadIconDirectory(QByteArrayView file);
+// The same from the file at the current position of `device`, reading only the directory
+// and the head of each image; where it leaves the device is unspecified.
+std::vector<IconEntry> ReadIconDirectory(QIODevice& device);
 
 // The entries in the order they are tried. For the large icon size: the closest size
 // first, then more colors, then the larger of two equally close sizes, then directory

@@ -10,7 +10,9 @@ namespace pictures {
 
 bool EmbeddedBitmapIsSound(const DibInfo& info, qint64 bitsBytes, qint64& pixels)
 {
-    if (!info.compressed && bitsBytes < DibStride(info.width, info.bitCount) * info.height)
+    // Divided rather than multiplied: a header may state sizes whose product overflows.
+    const qint64 stride = DibStride(info.width, info.bitCount);
+    if (!info.compressed && (stride <= 0 || bitsBytes / stride < info.height))
         return false;
     pixels += qint64(info.width) * info.height;
     return pixels <= kMaxEmbeddedPixels;

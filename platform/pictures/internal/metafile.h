@@ -57,6 +57,11 @@ struct PlayedMetafile
 std::optional<PlayedMetafile> PlayMetafile(MetafileKind kind, const MetafileDocument& document,
                                            const PictureRequest& request, QString& error);
 
+// The most bytes the platform's player holds while it plays a metafile of `fileBytes` into
+// a raster of `rasterBytes`: its copies of the records, what it turns them into, and its
+// rasters.
+qint64 MetafilePlayBytes(qint64 fileBytes, qint64 rasterBytes);
+
 // Checks, tidies and plays a metafile of either kind.
 PictureLoad LoadMetafilePicture(MetafileKind kind, QByteArrayView file,
                                 const PictureRequest& request);

@@ -125,25 +125,6 @@ bool IsGlyphIndexText(QByteArrayView record, std::uint32_t type)
     return record.size() < kOptionsAt + 4 || (LeU32(record, kOptionsAt) & kEtoGlyphIndex) != 0;
 }
 
-QSize FullSize(QByteArrayView header)
-{
-    const auto pixels = [](qint64 hundredthsOfMillimetre) {
-        return std::llround(double(hundredthsOfMillimetre) * 96.0 / 2540.0);
-    };
-    const qint64 frameWidth = qint64(LeS32(header, 32)) - LeS32(header, 24);
-    const qint64 frameHeight = qint64(LeS32(header, 36)) - LeS32(header, 28);
-    constexpr qint64 kLargest = 1 << 20;
-    if (frameWidth > 0 && frameHeight > 0 && pixels(frameWidth) <= kLargest &&
-        pixels(frameHeight) <= kLargest)
-        return {int(std::max<qint64>(1, pixels(frameWidth))),
-                int(std::max<qint64>(1, pixels(frameHeight)))};
-    const qint64 boundsWidth = qint64(LeS32(header, 16)) - LeS32(header, 8) + 1;
-    const qint64 boundsHeight = qint64(LeS32(header, 20)) - LeS32(header, 12) + 1;
-    if (boundsWidth > 0 && boundsHeight > 0 && boundsWidth <= kLargest && boundsHeight <= kLargest)
-        return {int(boundsWidth), int(boundsHeight)};
-    return {};
-}
-
 QByteArray EofRecord()
 {
     QByteArray record(20, '\0');
@@ -169,7 +150,7 @@ std::optional<MetafileDocument> PrepareEmf(QByteArrayView file, QString& error)
         return std::nullopt;
     }
     MetafileDocument document;
-    document.size = FullSize(file);
+    document.size = EmfFrameSize(file);
     if (document.size.isEmpty()) {
         error = QStringLiteral("enhanced metafile has no usable frame");
         return std::nullopt;
@@ -218,6 +199,27 @@ std::optional<MetafileDocument> PrepareEmf(QByteArrayView file, QString& error)
         PutLeU32(out, 92, 0);
     }
     return document;
+}
+
+QSize EmfFrameSize(QByteArrayView header)
+{
+    if (header.size() < kMinHeader)
+        return {};
+    const auto pixels = [](qint64 hundredthsOfMillimetre) {
+        return std::llround(double(hundredthsOfMillimetre) * 96.0 / 2540.0);
+    };
+    const qint64 frameWidth = qint64(LeS32(header, 32)) - LeS32(header, 24);
+    const qint64 frameHeight = qint64(LeS32(header, 36)) - LeS32(header, 28);
+    constexpr qint64 kLargest = 1 << 20;
+    if (frameWidth > 0 && frameHeight > 0 && pixels(frameWidth) <= kLargest &&
+        pixels(frameHeight) <= kLargest)
+        return {int(std::max<qint64>(1, pixels(frameWidth))),
+                int(std::max<qint64>(1, pixels(frameHeight)))};
+    const qint64 boundsWidth = qint64(LeS32(header, 16)) - LeS32(header, 8) + 1;
+    const qint64 boundsHeight = qint64(LeS32(header, 20)) - LeS32(header, 12) + 1;
+    if (boundsWidth > 0 && boundsHeight > 0 && boundsWidth <= kLargest && boundsHeight <= kLargest)
+        return {int(boundsWidth), int(boundsHeight)};
+    return {};
 }
 
 } // namespace pictures

@@ -4,6 +4,7 @@
 #include "pictures/internal/metafile.h"
 
 #include <QByteArrayView>
+#include <QSize>
 #include <QString>
 
 #include <optional>
@@ -15,5 +16,9 @@ namespace pictures {
 // record and makes the header match. The size is the frame at 96 dpi, or the bounds where
 // the frame is unusable.
 std::optional<MetafileDocument> PrepareEmf(QByteArrayView file, QString& error);
+
+// The size of an enhanced metafile's picture in pixels at 96 dpi, from its header: the
+// frame, or the bounds where the frame is unusable; empty when neither is.
+QSize EmfFrameSize(QByteArrayView header);
 
 } // namespace pictures

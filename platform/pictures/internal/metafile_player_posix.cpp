@@ -30,6 +30,9 @@ namespace {
 
 // libwmf's own allocations for one metafile.
 constexpr qint64 kMaxLibraryBytes = qint64(256) << 20;
+// The most SVG the libraries write for a byte of records (measured over the metafiles of
+// other projects' test suites).
+constexpr qint64 kSvgBytesPerFileByte = 16;
 
 // Both libraries keep writable global state; one metafile at a time goes through them.
 QMutex& LibraryMutex()
@@ -357,6 +360,16 @@ std::optional<PlayedMetafile> PlayMetafile(MetafileKind kind, const MetafileDocu
     if (image.isNull())
         return std::nullopt;
     return PlayedMetafile{std::move(image), size};
+}
+
+// The document, the SVG it becomes and the copy of it with far-off numbers pulled in, and
+// the raster. The SVG grows with the records, each drawing record a line of text; the
+// libraries' own allocations serve one metafile at a time (LibraryMutex).
+qint64 MetafilePlayBytes(qint64 fileBytes, qint64 rasterBytes)
+{
+    const qint64 svg =
+        std::min<qint64>(kMaxSvgBytes, SaturatingProduct(fileBytes, kSvgBytesPerFileByte));
+    return SaturatingSum(SaturatingSum(fileBytes, SaturatingProduct(svg, 2)), rasterBytes);
 }
 
 } // namespace pictures

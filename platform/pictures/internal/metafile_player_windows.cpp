@@ -70,8 +70,9 @@ EnhMetaFile EnhancedFromWmf(const MetafileDocument& document)
         picture.xExt = std::abs(LeS16(bytes, 10) - LeS16(bytes, 6)) * kHiMetricPerInch / inch;
         picture.yExt = std::abs(LeS16(bytes, 12) - LeS16(bytes, 8)) * kHiMetricPerInch / inch;
     } else if (!document.size.isEmpty()) {
-        picture.xExt = document.size.width() * kHiMetricPerInch / 96;
-        picture.yExt = document.size.height() * kHiMetricPerInch / 96;
+        // A frame of a million pixels is 26 million hundredths of a millimetre.
+        picture.xExt = LONG(qint64(document.size.width()) * kHiMetricPerInch / 96);
+        picture.yExt = LONG(qint64(document.size.height()) * kHiMetricPerInch / 96);
     }
     const HDC screen = GetDC(nullptr);
     HENHMETAFILE enhanced =
@@ -212,6 +213,14 @@ std::optional<PlayedMetafile> PlayMetafile(MetafileKind kind, const MetafileDocu
         return std::nullopt;
     }
     return PlayedMetafile{std::move(image), size};
+}
+
+// The records twice (the document, and GDI's own copy of them), and at the fullest three
+// rasters (over black, over white, the result) beside the DIB section of the one being
+// played.
+qint64 MetafilePlayBytes(qint64 fileBytes, qint64 rasterBytes)
+{
+    return SaturatingSum(SaturatingProduct(fileBytes, 2), SaturatingProduct(rasterBytes, 4));
 }
 
 } // namespace pictures

@@ -275,8 +275,7 @@ std::optional<MetafileDocument> PrepareWmf(QByteArrayView file, QString& error)
         mapping.unitsPerInch = inch > 0 ? inch : 1440;
         logicalFrame = QRectF(QPointF(LeS16(file, 6), LeS16(file, 8)),
                               QPointF(LeS16(file, 10), LeS16(file, 12)));
-        document.size = QSize(MetafilePixels(logicalFrame.width() * 96 / mapping.unitsPerInch),
-                              MetafilePixels(logicalFrame.height() * 96 / mapping.unitsPerInch));
+        document.size = PlaceableWmfSize(file);
     }
 
     QByteArray& out = document.bytes;
@@ -343,6 +342,16 @@ std::optional<MetafileDocument> PrepareWmf(QByteArrayView file, QString& error)
     if (!logicalFrame.isNull())
         document.frame = DeviceFrame(atFirstDrawing, logicalFrame);
     return document;
+}
+
+QSize PlaceableWmfSize(QByteArrayView head)
+{
+    if (head.size() < kPlaceableSize || LeU32(head, 0) != kPlaceableKey)
+        return {};
+    const int inch = LeU16(head, 14) > 0 ? LeU16(head, 14) : 1440;
+    const double width = std::abs(double(LeS16(head, 10)) - LeS16(head, 6));
+    const double height = std::abs(double(LeS16(head, 12)) - LeS16(head, 8));
+    return {MetafilePixels(width * 96 / inch), MetafilePixels(height * 96 / inch)};
 }
 
 } // namespace pictures

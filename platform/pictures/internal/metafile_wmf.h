@@ -4,6 +4,7 @@
 #include "pictures/internal/metafile.h"
 
 #include <QByteArrayView>
+#include <QSize>
 #include <QString>
 
 #include <optional>
@@ -14,5 +15,9 @@ namespace pictures {
 // measure their frame in units per inch; plain ones have no physical size, so their
 // window is taken as pixels: one logical unit per pixel.
 std::optional<MetafileDocument> PrepareWmf(QByteArrayView file, QString& error);
+
+// The size of a placeable metafile's picture in pixels at 96 dpi, from its header; empty
+// for a plain metafile, whose size only its records tell.
+QSize PlaceableWmfSize(QByteArrayView head);
 
 } // namespace pictures

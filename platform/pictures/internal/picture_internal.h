@@ -8,8 +8,11 @@
 #include <QFile>
 #include <QLoggingCategory>
 #include <QtEndian>
+#include <QtNumeric>
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 
 // Warnings of the decoders and their libraries; silent unless enabled by logging rules
 // (QT_LOGGING_RULES="tessellon.pictures.debug=true").
@@ -24,6 +27,29 @@ inline constexpr int kMaxPictureMegabytes = int(kMaxPictureBytes >> 20);
 
 // True when a 32-bit image of `size` is not empty and stays within kMaxPictureBytes.
 bool FitsPictureBudget(const QSize& size);
+
+// Byte counts worked out from sizes that files state: a result beyond 64 bits is the largest
+// number rather than an overflow. Negative parts count as none.
+inline qint64 SaturatingProduct(qint64 a, qint64 b)
+{
+    qint64 product = 0;
+    if (a <= 0 || b <= 0)
+        return 0;
+    return qMulOverflow(a, b, &product) ? std::numeric_limits<qint64>::max() : product;
+}
+inline qint64 SaturatingSum(qint64 a, qint64 b)
+{
+    qint64 sum = 0;
+    return qAddOverflow(std::max<qint64>(a, 0), std::max<qint64>(b, 0), &sum)
+               ? std::numeric_limits<qint64>::max()
+               : sum;
+}
+
+// The bytes of an image of `size` at `bytesPerPixel`; 0 for an empty size.
+inline qint64 PixelBytes(QSize size, qint64 bytesPerPixel = 4)
+{
+    return SaturatingProduct(SaturatingProduct(size.width(), size.height()), bytesPerPixel);
+}
 
 // Little-endian numbers of a file's bytes at `at`; the caller has checked the bounds.
 inline std::uint16_t LeU16(QByteArrayView data, qsizetype at)

@@ -14,7 +14,6 @@ namespace pictures {
 namespace {
 
 // Metafiles convert to a few megabytes of SVG at most; more is a damaged or hostile file.
-constexpr qsizetype kMaxSvgBytes = qsizetype(64) << 20;
 // Drawing this many canvas sizes away from the canvas is no longer part of the picture.
 constexpr double kReachInCanvasSizes = 64;
 constexpr double kSmallestLimit = 1e4;

@@ -7,6 +7,9 @@
 
 namespace pictures {
 
+// The most SVG a drawing may have; more is too complex to draw.
+inline constexpr qsizetype kMaxSvgBytes = qsizetype(64) << 20;
+
 // Renders SVG data, stretched to `pixels`, onto a transparent image. Returns a null image
 // and sets `error` when the data are not valid SVG or the image would be too large.
 QImage RenderSvg(const QByteArray& svg, const QSize& pixels, QString& error);
