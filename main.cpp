@@ -5,33 +5,28 @@
 
 #include <QApplication>
 
-namespace {
-
-int RunProgram(int argc, char* argv[])
+// The program ends from inside: once the window has unloaded (its settings written) and
+// the clipboard's text has been handed over, the process ends at once, with neither the
+// window nor the application object torn down, so that no decode or read still under way
+// on a worker thread holds it up.
+int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessellon"));
     QGuiApplication::setDesktopFileName(QStringLiteral("tessellon"));
 
-    int status = 0;
-    {
-        frmMosaq window;
-        QObject::connect(&window, &frmMosaq::ProgramEnded, &app, &QCoreApplication::quit);
-        // Ended by the system, the program ends as its own Exit ends it.
-        WatchEndRequests(&window, [&window] {
+    frmMosaq window;
+    QObject::connect(&window, &frmMosaq::ProgramEnded, &app, &QCoreApplication::quit);
+    // Asked to save, the program saves and goes on; asked to end, it ends as Exit does.
+    WatchEndRequests(
+        &window, [&window] { window.SaveSettings(); },
+        [&window] {
             window.tbrMain_ButtonClick(window.ToolbarButtonByKey(QStringLiteral("Exit")));
         });
-        window.show();
-        status = QApplication::exec();
-    }
+    window.show();
+    const int status = QApplication::exec();
+    window.Unload(); // ended by Qt itself, as when the session's end closes the windows
     // The chosen path must outlive the program on platforms whose clipboard does not.
     KeepClipboardAfterExit();
-    return status;
-}
-
-} // namespace
-
-int main(int argc, char* argv[])
-{
-    EndProcess(RunProgram(argc, argv));
+    EndProcess(status);
 }

@@ -351,7 +351,11 @@ void frmMosaq::Form_Unload()
     ++buildGeneration_; // a running build stops at its next yield
     SetBusyPointer(false);
     RemoveCreatedCells();
+    SaveSettings();
+}
 
+void frmMosaq::SaveSettings()
+{
     const Qt::WindowStates state = windowState();
     const bool minimized = state.testFlag(Qt::WindowMinimized);
     const bool maximized = state.testFlag(Qt::WindowMaximized) && !minimized;

@@ -58,6 +58,10 @@ public:
     void Form_Load();
     void Form_Activate();
     void Form_Unload();
+    // Unloads the window unless it is unloaded already.
+    void Unload();
+    // Writes the placement and the maximized state, as the unload does; the window goes on.
+    void SaveSettings();
     // Layout.
     void Form_Resize();
     // Commands.
@@ -118,10 +122,10 @@ private:
     void WriteSetting(const QString& key, const QString& value) const;
     void WatchFirstExposure();
     void OnFirstExposure();
-    void Unload();
     // Layout (layout.cpp).
     bool IsInNormalState() const;
     bool KeepsMinimumSize();
+    bool MeetsMinimumSize() const;
     void HintMinimumSize(const QMargins& frame);
     void ResizeAndLayOut(QSize size);
     // Commands (commands.cpp).

@@ -2,9 +2,11 @@
 #include "clipboard/handover_process.h"
 #include "clipboard/x11_text_selection.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLoggingCategory>
@@ -25,13 +27,6 @@ QString KeeperPath()
 {
     return QDir(QCoreApplication::applicationDirPath())
         .filePath(QStringLiteral("tessellon-clipboard-keeper"));
-}
-
-bool ClipboardManagerRuns()
-{
-    auto* x11App = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11App &&
-           x11::SelectionOwner(x11App->connection(), "CLIPBOARD_MANAGER") != x11::kNoWindow;
 }
 
 const char* Describe(HandOverResult result)
@@ -62,14 +57,74 @@ void HandOver(const QString& program, const std::vector<std::string>& arguments,
             << program << ' ' << Describe(result) << "; the clipboard text ends with the program";
 }
 
-// X11 selections live only as long as their owner. A clipboard manager, where one runs,
-// receives the text from Qt when the application object goes; otherwise a keeper process
-// takes the selection over.
+// Filters the X events of Qt's own connection for the clipboard manager's answer to our
+// request to save the clipboard.
+class ManagerAnswer : public QAbstractNativeEventFilter
+{
+public:
+    explicit ManagerAnswer(xcb_window_t requestor)
+        : requestor_(requestor)
+    {}
+
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr* /*result*/) override
+    {
+        if (type != "xcb_generic_event_t")
+            return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if (x11::EventType(*event) != XCB_SELECTION_NOTIFY)
+            return false;
+        const auto* notify = reinterpret_cast<const xcb_selection_notify_event_t*>(event);
+        if (notify->requestor != requestor_)
+            return false;
+        answered_ = true;
+        return true;
+    }
+
+    bool Answered() const { return answered_; }
+
+private:
+    xcb_window_t requestor_;
+    bool answered_ = false;
+};
+
+// Asks the clipboard manager to save the clipboard (SAVE_TARGETS on CLIPBOARD_MANAGER), as
+// Qt does when its application object goes, which the program's end does not wait for.
+// Meanwhile Qt's event loop serves the manager's requests for the text.
+bool HandOverToManager(xcb_connection_t* connection)
+{
+    const xcb_window_t requestor =
+        x11::CreateSelectionWindow(connection, x11::RootWindow(connection, 0));
+    const xcb_atom_t property = x11::InternAtom(connection, "_TESSELLON_SAVED");
+    ManagerAnswer answer(requestor);
+    QCoreApplication::instance()->installNativeEventFilter(&answer);
+    xcb_convert_selection(connection, requestor, x11::InternAtom(connection, "CLIPBOARD_MANAGER"),
+                          x11::InternAtom(connection, "SAVE_TARGETS"), property, XCB_CURRENT_TIME);
+    xcb_flush(connection);
+    QElapsedTimer waited;
+    waited.start();
+    const auto timeout = std::chrono::milliseconds(kHandOverTimeout).count();
+    while (!answer.Answered() && waited.elapsed() < timeout)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QCoreApplication::instance()->removeNativeEventFilter(&answer);
+    xcb_destroy_window(connection, requestor);
+    xcb_flush(connection);
+    return answer.Answered();
+}
+
+// X11 selections live only as long as their owner: a clipboard manager, where one runs,
+// saves the text, and otherwise a keeper process takes the selection over.
 void KeepOnX11(const QString& text)
 {
-    if (ClipboardManagerRuns()) {
-        qCDebug(lcClipboard) << "the clipboard manager takes the text over";
+    auto* x11App = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11App == nullptr)
         return;
+    xcb_connection_t* connection = x11App->connection();
+    if (x11::SelectionOwner(connection, "CLIPBOARD_MANAGER") != x11::kNoWindow) {
+        if (HandOverToManager(connection)) {
+            qCDebug(lcClipboard) << "the clipboard manager took the text over";
+            return;
+        }
+        qCWarning(lcClipboard) << "the clipboard manager did not answer; a keeper takes over";
     }
     HandOver(KeeperPath(), {}, text, ReadySignal::ReadyLine);
 }

@@ -8,6 +8,7 @@
 #include "e2e/program_fixture.h"
 
 #include <QRandomGenerator>
+#include <QScopeGuard>
 
 #include <sys/prctl.h>
 
@@ -241,6 +242,160 @@ INSTANTIATE_TEST_SUITE_P(
                       PlacementCase{"Maximized", "1500, 1200, 6000, 6600", "True", std::nullopt,
                                     "1500, 1200, 6000, 6600"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Installed where its user cannot write, as in /usr/bin, the program keeps its settings in a
+// copy of its own under the user's configuration folder, which starts as the file beside it.
+TEST_F(EndToEndTest, InAFolderItCannotWriteItRemembersInTheUsersCopy)
+{
+    const std::vector<FixtureImage> images(kFolderImages.begin(), kFolderImages.begin() + 2);
+    const QString folder = MakeImageFolder(QStringLiteral("pictures"), images);
+    const QRect first(120, 90, 400, 440);
+    const QByteArray beside =
+        "; placed by hand\r\n" +
+        SettingsText({{QStringLiteral("Last Path"), folder},
+                      {QStringLiteral("Window Position"), PlacementText(first)}});
+    ASSERT_NO_FATAL_FAILURE(WriteSettings(beside));
+    ASSERT_TRUE(QDir().mkpath(ConfigFolder()));
+    const QStringList entries = QDir(dir_.path()).entryList(QDir::AllEntries | QDir::Hidden);
+
+    // The folder and the file in it, as in /usr/bin. Root writes through permissions, not
+    // through the immutable attribute.
+    const bool root = ::geteuid() == 0;
+    const auto lock = [&](bool locked) {
+        const QFile::Permissions write = locked ? QFile::Permissions() : QFile::WriteOwner;
+        if (root)
+            return QProcess::execute(QStringLiteral("chattr"), {QLatin1String(locked ? "+i" : "-i"),
+                                                                SettingsPath(), dir_.path()}) == 0;
+        return QFile::setPermissions(SettingsPath(), QFile::ReadOwner | write) &&
+               QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::ExeOwner | write);
+    };
+    if (!lock(true))
+        GTEST_SKIP() << "the program's folder cannot be made unwritable here (chattr +i)";
+    const auto unlock = qScopeGuard([&] { lock(false); });
+
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    ASSERT_NO_FATAL_FAILURE(WaitForGallery(images));
+    EXPECT_EQ(Geometry(), first);
+    const QRect moved(210, 150, 400, 440);
+    ASSERT_TRUE(Xdotool({QStringLiteral("windowmove"), WindowId(), QString::number(moved.x()),
+                         QString::number(moved.y())})
+                    .finished);
+    EXPECT_TRUE(WaitUntil([&] { return Geometry() == moved; }, kWindowTimeout));
+    ASSERT_NO_FATAL_FAILURE(WaitForFocus());
+    ASSERT_NO_FATAL_FAILURE(PressKeys({QStringLiteral("alt+x")}));
+    ExpectCleanEnd(WaitForEnd(kEndTimeout));
+
+    const QString copy = ConfigFolder() + QStringLiteral("/tessellon/") + kSettingsName;
+    EXPECT_EQ(MainSettingIn(copy, QStringLiteral("Window Position")), PlacementText(moved));
+    EXPECT_EQ(MainSettingIn(copy, QStringLiteral("Last Path")), folder);
+    QFile copied(copy);
+    ASSERT_TRUE(copied.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(copied.readAll().startsWith("; placed by hand\r\n[Main]\r\n"));
+    QFile stored(SettingsPath());
+    ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+    EXPECT_EQ(stored.readAll(), beside);
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::AllEntries | QDir::Hidden), entries);
+
+    // The next start finds the folder and the placement again, and picks from there.
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    ASSERT_NO_FATAL_FAILURE(WaitForGallery(images));
+    EXPECT_EQ(Geometry(), moved);
+    ASSERT_NO_FATAL_FAILURE(WaitForFocus());
+    ASSERT_NO_FATAL_FAILURE(PressKeys({QStringLiteral("Right"), QStringLiteral("Return")}));
+    ExpectCleanEnd(WaitForEnd(kEndTimeout));
+    EXPECT_EQ(PasteClipboard(Environment()),
+              (folder + QDir::separator() + QLatin1String(images[1].name)).toUtf8());
+}
+
+// A session manager of the test's own; its commands and answers are lines.
+class SessionTest : public EndToEndTest
+{
+protected:
+    void SetUp() override
+    {
+        EndToEndTest::SetUp();
+        manager_.start(QStringLiteral(FIXTURE_SESSION_MANAGER), QStringList());
+        const QByteArray listening = Answer();
+        ASSERT_TRUE(listening.startsWith("listening ")) << manager_.readAllStandardError().data();
+        sessionManager_ = QString::fromLatin1(listening.mid(10));
+    }
+
+    void TearDown() override
+    {
+        manager_.kill();
+        manager_.waitForFinished(5000);
+        EndToEndTest::TearDown();
+    }
+
+    // The manager's next line, or nothing when it says none in time.
+    QByteArray Answer()
+    {
+        const bool said =
+            WaitUntil([&] { return manager_.canReadLine() || manager_.waitForReadyRead(100); },
+                      kWindowTimeout);
+        return said ? manager_.readLine().trimmed() : QByteArray();
+    }
+
+    void Tell(const char* command)
+    {
+        manager_.write(QByteArray(command) + '\n');
+        manager_.waitForBytesWritten(5000);
+    }
+
+    // Starts the program on a folder of two pictures, registered with the session.
+    void StartInSession()
+    {
+        const QString folder = MakeImageFolder(QStringLiteral("pictures"), images_);
+        ASSERT_NO_FATAL_FAILURE(
+            WriteSettings(SettingsText({{QStringLiteral("Last Path"), folder}})));
+        ASSERT_NO_FATAL_FAILURE(StartProgram());
+        ASSERT_EQ(Answer(), "registered");
+        ASSERT_NO_FATAL_FAILURE(WaitForGallery(images_));
+        folder_ = folder;
+    }
+
+    QProcess manager_;
+    const std::vector<FixtureImage> images_{kFolderImages[0], kFolderImages[1]};
+    QString folder_;
+};
+
+// A checkpoint, or a logout that another program then cancels, asks the picker to save:
+// it saves its placement and goes on, and can still pick.
+TEST_F(SessionTest, ARequestToSaveSavesAndKeepsTheWindow)
+{
+    ASSERT_NO_FATAL_FAILURE(StartInSession());
+    ASSERT_FALSE(Setting(QStringLiteral("Window Position")));
+    const QRect geometry = Geometry();
+
+    Tell("checkpoint");
+    ASSERT_EQ(Answer(), "saved");
+    EXPECT_EQ(Setting(QStringLiteral("Window Position")), PlacementText(geometry));
+    EXPECT_EQ(Setting(QStringLiteral("Maximized")), QStringLiteral("False"));
+    Tell("logout");
+    ASSERT_EQ(Answer(), "saved");
+    Tell("cancel");
+    EXPECT_FALSE(program_->waitForFinished(1000)) << "a request to save ended the program";
+
+    ASSERT_NO_FATAL_FAILURE(WaitForFocus());
+    ASSERT_NO_FATAL_FAILURE(PressKeys({QStringLiteral("Right"), QStringLiteral("Return")}));
+    ExpectCleanEnd(WaitForEnd(kEndTimeout));
+    EXPECT_EQ(PasteClipboard(Environment()),
+              (folder_ + QDir::separator() + QLatin1String(images_[1].name)).toUtf8());
+}
+
+// The session's end, after the logout's save, ends the program as Exit does.
+TEST_F(SessionTest, TheEndOfTheSessionEndsTheProgramAsExitDoes)
+{
+    ASSERT_NO_FATAL_FAILURE(StartInSession());
+    const QRect geometry = Geometry();
+    Tell("logout");
+    ASSERT_EQ(Answer(), "saved");
+    ASSERT_TRUE(QFile::remove(SettingsPath())); // what follows is the end's own saving
+    Tell("die");
+    ExpectCleanEnd(WaitForEnd(kEndTimeout));
+    EXPECT_EQ(Setting(QStringLiteral("Window Position")), PlacementText(geometry));
+    EXPECT_EQ(Setting(QStringLiteral("Maximized")), QStringLiteral("False"));
+}
 
 TEST_F(EndToEndTest, ExitDuringAGalleryBuildEndsTheProgramAtOnce)
 {

@@ -169,15 +169,24 @@ protected:
     QString ProgramPath() const { return dir_.filePath(kProgramName); }
     QString KeeperPath() const { return dir_.filePath(kKeeperName); }
     QString SettingsPath() const { return dir_.filePath(kSettingsName); }
+    QString ConfigFolder() const { return dir_.filePath(QStringLiteral("config")); }
 
     QProcessEnvironment Environment() const
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("DISPLAY"), QString::fromStdString(xvfb_.Display()));
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        // Where the program keeps its settings when its own folder cannot be written.
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), ConfigFolder());
         for (const char* name : {"WAYLAND_DISPLAY", "QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS",
-                                 "QT_ENABLE_HIGHDPI_SCALING", "QT_FONT_DPI"})
+                                 "QT_ENABLE_HIGHDPI_SCALING", "QT_FONT_DPI", "SESSION_MANAGER"})
             environment.remove(QLatin1String(name));
+        // The test's own session manager, if it runs one; never the desktop's.
+        if (!sessionManager_.isEmpty()) {
+            environment.insert(QStringLiteral("SESSION_MANAGER"), sessionManager_);
+            environment.insert(QStringLiteral("ICEAUTHORITY"),
+                               dir_.filePath(QStringLiteral("ice")));
+        }
         if (!locale_.isEmpty()) {
             for (const QString& name : environment.keys()) {
                 if (name.startsWith(u"LC_") || name == u"LANGUAGE")
@@ -343,5 +352,6 @@ protected:
     std::unique_ptr<QProcess> program_;
     std::unique_ptr<QProcess> manager_;
     std::uint32_t window_ = 0;
-    QString locale_; // the program's LANG; empty: the test's own environment
+    QString locale_;         // the program's LANG; empty: the test's own environment
+    QString sessionManager_; // the program's SESSION_MANAGER; empty: none
 };
