@@ -1,12 +1,16 @@
 #include "gallery/grid_layout.h"
 #include "main_window/frmMosaq.h"
 
+#include <algorithm>
+
 // Docks the gallery between toolbar and status bar, flows the cells into as many columns
 // as fit, sizes the canvas and the scroll bar's range to them, and scrolls to the top.
 void frmMosaq::LayOutGallery()
 {
     const int toolbarHeight = tbrMain->height();
-    picFrame->setGeometry(0, toolbarHeight, width(), height() - toolbarHeight - sbrMain->height());
+    // Below the minimum size a window may have less room than its bars take.
+    picFrame->setGeometry(0, toolbarHeight, width(),
+                          std::max(0, height() - toolbarHeight - sbrMain->height()));
 
     const int viewportWidth = picFrame->ScaleWidth();
     const int viewportHeight = picFrame->ScaleHeight();

@@ -2,20 +2,31 @@
 
 #include <QWindow>
 
-// Keeps the window at its minimum size, then lays the gallery out in the room left.
+// Asks for the minimum size, then lays the gallery out in the room there is. A window
+// manager may hold the window below its minimum (a tiling one does, beside another window):
+// the gallery is then laid out at the size the window has, and again at the minimum if the
+// window manager grants it.
 void frmMosaq::Form_Resize()
 {
     if (isMinimized() || unloaded_)
         return;
     // The window manager decides the size of a maximized window; resizing it would end the
     // maximized state, even one set on a window that is not shown yet.
-    if (IsInNormalState() && !KeepsMinimumSize())
-        return;
+    if (IsInNormalState() && !KeepsMinimumSize() && MeetsMinimumSize())
+        return; // the nested resize has laid the window out at its minimum
     LayOutGallery();
 }
 
-// Corrects a window smaller than its minimum, width first, then height; false when it did.
-// The nested resize lays the window out.
+bool frmMosaq::MeetsMinimumSize() const
+{
+    const QMargins frame = FrameMargins();
+    const QSize outer = size() + QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+    return outer.width() >= kMinimumOuterSize.width() &&
+           outer.height() >= kMinimumOuterSize.height();
+}
+
+// Corrects a window smaller than its minimum, width first, then height; false when it asked
+// for a correction. Where the window takes the size at once, the nested resize lays it out.
 bool frmMosaq::KeepsMinimumSize()
 {
     // The frame around the client area, so that the minimum applies to the outer size.

@@ -220,6 +220,33 @@ TEST_F(SelectionTest, ArrowKeysMoveTheSelectionAndKeepItInView)
     EXPECT_EQ(window->vsbSlide->value(), 0);
 }
 
+// A tiling window manager may hold the window below its minimum size: the gallery is laid
+// out in the room there is, and the keys move over the cells as they are shown.
+TEST_F(SelectionTest, AWindowHeldBelowItsMinimumIsLaidOutAtItsSize)
+{
+    const std::unique_ptr<frmMosaq> window = ShowGallery(12);
+    struct Case
+    {
+        QSize held;
+        int columns;
+    };
+    for (const Case c : {Case{{300, 340}, 3}, Case{{170, 200}, 1}, Case{{120, 50}, 1}}) {
+        SCOPED_TRACE(c.held.width());
+        window->setMaximumSize(c.held); // as the window manager holds it
+        window->resize(c.held);
+        ASSERT_EQ(window->size(), c.held);
+        EXPECT_EQ(window->picFrame->geometry(),
+                  QRect(0, 38, c.held.width(), std::max(0, c.held.height() - 38 - 21)));
+        EXPECT_EQ(window->picSlide->width(), 80 * c.columns);
+        EXPECT_EQ(window->optThumb.Geometry(c.columns).topLeft(), QPoint(0, 96));
+        window->optThumb.Select(0);
+        window->picFrame->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        EXPECT_EQ(window->SelectedIndex(), c.columns) << "Down goes to the cell below";
+    }
+    window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+}
+
 TEST_F(SelectionTest, TheWheelScrollsTheGallery)
 {
     const std::unique_ptr<frmMosaq> window = ShowGallery(40);
