@@ -214,11 +214,13 @@ PictureLoad FinishPicture(PictureLoad load, const PictureRequest& request)
     Picture& picture = *load.picture;
     if (!FitsPictureBudget(picture.image.size()))
         return PictureFailure(QStringLiteral("picture is too large"));
+    // In the loader's format first, in place where the depth stays: Qt's smooth scaling would
+    // otherwise premultiply a copy of the whole picture.
+    picture.image = InLoaderFormat(std::move(picture.image));
     const QSize fitted = FittedPictureSize(picture.size, request);
     if (picture.image.width() > fitted.width() || picture.image.height() > fitted.height())
         picture.image =
             picture.image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    picture.image = InLoaderFormat(std::move(picture.image));
     if (picture.image.isNull())
         return PictureFailure(QStringLiteral("not enough memory for the picture"));
     return load;
