@@ -1,11 +1,11 @@
 // End to end on Windows' own terms: the cross-built tessellon.exe, in a folder with the
 // libraries and plugins it was deployed with, started by Wine on a private Xvfb and driven
-// with xdotool. Afterwards the clipboard is read with xclip, and the settings file beside
-// the executable is read byte for byte.
+// with xdotool. Afterwards the clipboard is read by a second Windows program, once the
+// first has ended, and the settings file beside the executable is read byte for byte.
 //
 // The suite shares one Wine prefix and one wineserver: a new prefix takes seconds to make.
 // A minimized Notepad keeps Wine's desktop process alive between the programs, as a
-// user's session is: that process serves the clipboard to X once its owner has ended.
+// user's session is.
 
 #include "e2e/program_fixture.h"
 
@@ -259,6 +259,22 @@ protected:
         EXPECT_EQ(program_->exitCode(), 0) << program_->readAllStandardError().toStdString();
     }
 
+    // Runs the tests' own Windows program with `arguments`.
+    static ProcessResult WindowsProbe(const QStringList& arguments)
+    {
+        return RunProcess(kWine,
+                          QStringList{kWindowsBuild + QStringLiteral("/windows_probe.exe")} +
+                              arguments,
+                          SuiteEnvironment(), {}, kWindowTimeout);
+    }
+
+    // The text on the Windows clipboard, as a Windows program reads it; "(nothing)" without.
+    static QByteArray ReadWindowsClipboard()
+    {
+        const ProcessResult read = WindowsProbe({QStringLiteral("clipboard")});
+        return read.finished && read.exitCode == 0 ? read.output : QByteArray("(nothing)");
+    }
+
     // The window's X geometry: Wine's whole window, caption and borders included.
     QRect Geometry() const { return ClientRect(SuiteXvfb()->Display(), window_).value_or(QRect()); }
 
@@ -306,16 +322,11 @@ TEST_P(WinePickTest, TheWindowsPathStaysOnTheClipboardAfterTheProgramEnds)
     }
     ASSERT_NO_FATAL_FAILURE(ExpectCleanEnd());
 
+    // What Windows keeps once the program is gone, read a second later by another program.
+    std::this_thread::sleep_for(1s);
     const QString expected =
         WinePath(folder) + QLatin1Char('\\') + QLatin1String(kImages[c.chosen].name);
-    std::optional<QByteArray> pasted;
-    WaitUntil(
-        [&] {
-            pasted = PasteClipboard(SuiteEnvironment());
-            return pasted == expected.toUtf8();
-        },
-        kEndTimeout);
-    EXPECT_EQ(pasted.value_or("(nothing)").toStdString(), expected.toStdString());
+    EXPECT_EQ(ReadWindowsClipboard().toStdString(), expected.toStdString());
     EXPECT_EQ(Setting(QStringLiteral("Last Path")), WinePath(folder));
 }
 
@@ -400,6 +411,31 @@ TEST_F(WineTest, FirstStartOpensDriveCAndExitSavesThePlacementInTwips)
     const QRect saved = PixelsOfPlacement(placement);
     EXPECT_TRUE(HoldsFrame(shown, saved))
         << "saved " << placement.toStdString() << ", shown at " << Describe(shown).toStdString();
+}
+
+// A logoff that another program calls off asks the picker whether it may end: it saves its
+// placement and goes on. A logoff that goes ahead ends it as Exit does.
+TEST_F(WineTest, TheSessionsEndEndsTheProgramOnlyWhenItComes)
+{
+    ASSERT_NO_FATAL_FAILURE(
+        WriteSettings(SettingsText({{QStringLiteral("Last Path"), WinePath(dir_.path())}})));
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    ASSERT_TRUE(WaitUntil([&] { return Geometry().isValid(); }, kWindowTimeout));
+
+    const ProcessResult cancelled =
+        WindowsProbe({QStringLiteral("end-session"), QStringLiteral("cancel")});
+    ASSERT_TRUE(cancelled.finished) << cancelled.errors.toStdString();
+    EXPECT_EQ(cancelled.output.trimmed(), "may end");
+    EXPECT_TRUE(Setting(QStringLiteral("Window Position"))) << "the query saved nothing";
+    EXPECT_FALSE(program_->waitForFinished(1000)) << "a logoff called off ended the program";
+
+    ASSERT_TRUE(QFile::remove(SettingsPath()));
+    const ProcessResult ended =
+        WindowsProbe({QStringLiteral("end-session"), QStringLiteral("end")});
+    ASSERT_TRUE(ended.finished) << ended.errors.toStdString();
+    ASSERT_NO_FATAL_FAILURE(ExpectCleanEnd());
+    EXPECT_TRUE(Setting(QStringLiteral("Window Position"))) << "the end saved nothing";
+    EXPECT_EQ(Setting(QStringLiteral("Maximized")), QStringLiteral("False"));
 }
 
 struct WinePlacementCase
