@@ -1,11 +1,11 @@
 #include "clipboard/clipboard.h"
 #include "clipboard/handover_process.h"
+#include "clipboard/keeper_location.h"
 #include "clipboard/x11_text_selection.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QClipboard>
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
@@ -22,12 +22,6 @@ using namespace std::chrono_literals;
 
 // The longest the program's end waits for a helper to take the text.
 constexpr auto kHandOverTimeout = 2s;
-
-QString KeeperPath()
-{
-    return QDir(QCoreApplication::applicationDirPath())
-        .filePath(QStringLiteral("tessellon-clipboard-keeper"));
-}
 
 const char* Describe(HandOverResult result)
 {
@@ -126,7 +120,14 @@ void KeepOnX11(const QString& text)
         }
         qCWarning(lcClipboard) << "the clipboard manager did not answer; a keeper takes over";
     }
-    HandOver(KeeperPath(), {}, text, ReadySignal::ReadyLine);
+    const QString keeper = FindClipboardKeeper(QCoreApplication::applicationDirPath());
+    if (keeper.isEmpty()) {
+        qCWarning(lcClipboard) << "tessellon-clipboard-keeper is neither beside the program nor "
+                                  "in its helpers' folder; the clipboard text ends with the "
+                                  "program";
+        return;
+    }
+    HandOver(keeper, {}, text, ReadySignal::ReadyLine);
 }
 
 void KeepOnWayland(const QString& text)
