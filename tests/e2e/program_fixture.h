@@ -1,9 +1,10 @@
 #pragma once
 
-// The built program on a private Xvfb, driven with xdotool as a user would drive it. The
-// clipboard is read with xclip after the program has ended, and the settings file beside
-// the executable is read as the program left it. Shared by the end-to-end tests with and
-// without a window manager.
+// The program on a private Xvfb, driven with xdotool as a user would drive it, its
+// clipboard read with xclip after it has ended. EndToEndTest runs a copy of the built
+// program and reads the settings file beside it as the program left it: shared by the
+// end-to-end tests with and without a window manager. DrivenProgramTest runs whatever
+// program it is given, such as the installed package's.
 
 #include "support/process_tools.h"
 #include "support/settings_file.h"
@@ -133,7 +134,9 @@ struct ProgramEnd
     TestClock::duration elapsed{};
 };
 
-class EndToEndTest : public ::testing::Test
+// A program on a private Xvfb, with a temporary folder of the test's own, driven through
+// X as a user would drive it.
+class DrivenProgramTest : public ::testing::Test
 {
 protected:
     // The clipboard keeper detaches from the program; as subreaper this test becomes its
@@ -144,16 +147,11 @@ protected:
     {
         ASSERT_TRUE(xvfb_.IsRunning()) << xvfb_.Error();
         ASSERT_TRUE(dir_.isValid());
-        // Copies keep the settings file, which lives beside the executable, to this test.
-        ASSERT_TRUE(QFile::copy(QStringLiteral(TESSELLON_PROGRAM), ProgramPath()));
-        ASSERT_TRUE(QFile::copy(QStringLiteral(TESSELLON_CLIPBOARD_KEEPER), KeeperPath()));
     }
 
     void TearDown() override
     {
         Kill(program_);
-        Kill(manager_);
-        KillProcessesRunning(KeeperPath());
         ReapEndedChildren(xvfb_.Pid());
     }
 
@@ -166,9 +164,6 @@ protected:
         process.reset();
     }
 
-    QString ProgramPath() const { return dir_.filePath(kProgramName); }
-    QString KeeperPath() const { return dir_.filePath(kKeeperName); }
-    QString SettingsPath() const { return dir_.filePath(kSettingsName); }
     QString ConfigFolder() const { return dir_.filePath(QStringLiteral("config")); }
 
     QProcessEnvironment Environment() const
@@ -208,26 +203,14 @@ protected:
         return QDir::toNativeSeparators(folder);
     }
 
-    void WriteSettings(const QByteArray& text) const
-    {
-        QFile file(SettingsPath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ASSERT_EQ(file.write(text), text.size());
-    }
-
-    // The value of `key` in the settings file's section "Main"; none when absent.
-    std::optional<QString> Setting(const QString& key) const
-    {
-        return MainSettingIn(SettingsPath(), key);
-    }
-
-    // Starts the program and waits until its window shows; `window_` is its id.
-    void StartProgram()
+    // Starts `program` and waits until the window of the program it runs shows; `window_`
+    // is its id.
+    void Launch(const QString& program, const QStringList& arguments)
     {
         program_ = std::make_unique<QProcess>();
         program_->setProcessEnvironment(Environment());
         program_->setWorkingDirectory(dir_.path());
-        program_->start(ProgramPath(), QStringList());
+        program_->start(program, arguments);
         ASSERT_TRUE(program_->waitForStarted(5000)) << program_->errorString().toStdString();
 
         QString error;
@@ -337,6 +320,53 @@ protected:
         EXPECT_FALSE(end.errors.contains("runtime error")) << end.errors.toStdString();
     }
 
+    XvfbServer xvfb_;
+    QTemporaryDir dir_;
+    std::unique_ptr<QProcess> program_;
+    std::uint32_t window_ = 0;
+    QString locale_;         // the program's LANG; empty: the test's own environment
+    QString sessionManager_; // the program's SESSION_MANAGER; empty: none
+};
+
+// The built program, a copy of it in the test's folder with its settings file beside it.
+class EndToEndTest : public DrivenProgramTest
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(DrivenProgramTest::SetUp());
+        // Copies keep the settings file, which lives beside the executable, to this test.
+        ASSERT_TRUE(QFile::copy(QStringLiteral(TESSELLON_PROGRAM), ProgramPath()));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(TESSELLON_CLIPBOARD_KEEPER), KeeperPath()));
+    }
+
+    void TearDown() override
+    {
+        Kill(program_);
+        Kill(manager_);
+        KillProcessesRunning(KeeperPath());
+        DrivenProgramTest::TearDown();
+    }
+
+    QString ProgramPath() const { return dir_.filePath(kProgramName); }
+    QString KeeperPath() const { return dir_.filePath(kKeeperName); }
+    QString SettingsPath() const { return dir_.filePath(kSettingsName); }
+
+    void WriteSettings(const QByteArray& text) const
+    {
+        QFile file(SettingsPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(text), text.size());
+    }
+
+    // The value of `key` in the settings file's section "Main"; none when absent.
+    std::optional<QString> Setting(const QString& key) const
+    {
+        return MainSettingIn(SettingsPath(), key);
+    }
+
+    void StartProgram() { Launch(ProgramPath(), QStringList()); }
+
     void StartClipboardManager()
     {
         manager_ = std::make_unique<QProcess>();
@@ -347,11 +377,5 @@ protected:
         ASSERT_EQ(manager_->readLine().trimmed(), QByteArray("ready"));
     }
 
-    XvfbServer xvfb_;
-    QTemporaryDir dir_;
-    std::unique_ptr<QProcess> program_;
     std::unique_ptr<QProcess> manager_;
-    std::uint32_t window_ = 0;
-    QString locale_;         // the program's LANG; empty: the test's own environment
-    QString sessionManager_; // the program's SESSION_MANAGER; empty: none
 };

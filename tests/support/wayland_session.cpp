@@ -1,7 +1,6 @@
 #include "support/wayland_session.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -10,7 +9,6 @@
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 
-#include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,7 +21,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const QString kUserName = u"tessellon-test"_s;
 // sway's IPC socket lands in the runtime folder, and its path must fit in sun_path (108
 // bytes): no TMPDIR, which may be long, and a short name.
 const QString kFolderTemplate = u"/tmp/tsl-wl-XXXXXX"_s;
@@ -70,32 +67,6 @@ std::optional<ProcState> ReadProcState(const QString& pid)
     return ProcState{static_cast<pid_t>(fields[3].toInt()), fields[0].at(0)};
 }
 
-std::optional<passwd> FindUser(const QString& name)
-{
-    const passwd* entry = getpwnam(name.toUtf8().constData());
-    if (entry == nullptr)
-        return std::nullopt;
-    return *entry;
-}
-
-// Creates the user on first use. Another test may create it at the same moment, so a
-// failed useradd counts only when the user is still missing afterwards.
-std::optional<passwd> EnsureUser(QString& error)
-{
-    if (std::optional<passwd> user = FindUser(kUserName))
-        return user;
-    const ProcessResult useradd =
-        RunProcess(u"useradd"_s,
-                   {u"--system"_s, u"--user-group"_s, u"--no-create-home"_s, u"--home-dir"_s,
-                    u"/nonexistent"_s, u"--shell"_s, u"/usr/sbin/nologin"_s, kUserName},
-                   QProcessEnvironment::systemEnvironment());
-    std::optional<passwd> user = FindUser(kUserName);
-    if (!user)
-        error = u"cannot create the user %1: %2"_s.arg(kUserName,
-                                                       QString::fromLocal8Bit(useradd.errors));
-    return user;
-}
-
 // The sanitizers' options pass through to the clients.
 QStringList SanitizerOptions()
 {
@@ -121,15 +92,16 @@ QString FindSocket(const QString& folder, const QString& pattern)
     return {};
 }
 
-std::optional<qint64> FocusedPidIn(const QJsonObject& node)
+// The focused window among `node` and those below it: the focused node with a client.
+std::optional<QJsonObject> FocusedWindowIn(const QJsonObject& node)
 {
     if (node.value(u"focused").toBool() && node.contains(u"pid"))
-        return node.value(u"pid").toInteger();
+        return node;
     for (const char* children : {"nodes", "floating_nodes"}) {
         const QJsonArray nodes = node.value(QLatin1String(children)).toArray();
         for (const auto& child : nodes) {
-            if (std::optional<qint64> pid = FocusedPidIn(child.toObject()))
-                return pid;
+            if (std::optional<QJsonObject> window = FocusedWindowIn(child.toObject()))
+                return window;
         }
     }
     return std::nullopt;
@@ -145,13 +117,9 @@ WaylandSession::WaylandSession()
         return;
     }
     // sway refuses to run as root.
-    switchUser_ = geteuid() == 0;
-    if (switchUser_) {
-        const std::optional<passwd> user = EnsureUser(error_);
-        if (!user)
-            return;
-        uid_ = user->pw_uid;
-        gid_ = user->pw_gid;
+    if (!user_.IsValid()) {
+        error_ = user_.Error();
+        return;
     }
     for (const char* name : {"run", "home", "tmp", "logs"}) {
         if (!QDir().mkpath(Path(QLatin1String(name)))) {
@@ -207,8 +175,11 @@ bool WaylandSession::Start()
         return false;
     }
     config.close();
-    if (!HandOverFolder())
+    // The folder stays 0700, so the files are the user's alone; root still removes them.
+    if (!user_.HandOver(dir_.path())) {
+        error_ = user_.Error();
         return false;
+    }
 
     // Without -c sway reads /etc/sway/config, which starts a bar and more.
     QProcess* sway = StartClient(
@@ -233,44 +204,12 @@ bool WaylandSession::Start()
     return WaitForKeyboard();
 }
 
-QStringList WaylandSession::Command(const QString& program, const QStringList& arguments,
-                                    const QStringList& environment) const
-{
-    // setpriv changes the user, if at all, and execs in place: the pid started is the
-    // client's. Its death signal survives the change of user, unlike one set before exec.
-    QStringList command{u"--pdeathsig"_s, u"KILL"_s};
-    if (switchUser_)
-        command << u"--reuid=%1"_s.arg(uid_) << u"--regid=%1"_s.arg(gid_) << u"--init-groups"_s;
-    command << u"--"_s << Executable(u"env"_s) << u"-i"_s;
-    return command + environment_ + environment + QStringList{program} + arguments;
-}
-
-bool WaylandSession::HandOverFolder()
-{
-    if (!switchUser_)
-        return true;
-    // The folder stays 0700, so the files are the user's alone; root still removes them.
-    QStringList paths{dir_.path()};
-    QDirIterator entries(dir_.path(),
-                         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                         QDirIterator::Subdirectories);
-    while (entries.hasNext())
-        paths.append(entries.next());
-    for (const QString& path : paths) {
-        if (lchown(QFile::encodeName(path).constData(), uid_, gid_) != 0) {
-            error_ = u"cannot hand %1 to %2"_s.arg(path, kUserName);
-            return false;
-        }
-    }
-    return true;
-}
-
 QProcess* WaylandSession::StartClient(const QString& program, const QStringList& arguments,
                                       const QStringList& environment, const QString& logName)
 {
     auto process = std::make_unique<QProcess>();
-    process->setProgram(Executable(u"setpriv"_s));
-    process->setArguments(Command(program, arguments, environment));
+    process->setProgram(TestUser::Setpriv());
+    process->setArguments(user_.Command(environment_ + environment, program, arguments));
     process->setStandardInputFile(QProcess::nullDevice());
     process->setProcessChannelMode(QProcess::MergedChannels);
     process->setStandardOutputFile(Path(u"logs/%1.log"_s.arg(logName)));
@@ -289,7 +228,8 @@ QProcess* WaylandSession::StartClient(const QString& program, const QStringList&
 ProcessResult WaylandSession::Run(const QString& program, const QStringList& arguments,
                                   const QStringList& environment, TestClock::duration timeout) const
 {
-    return RunProcess(Executable(u"setpriv"_s), Command(program, arguments, environment),
+    return RunProcess(TestUser::Setpriv(),
+                      user_.Command(environment_ + environment, program, arguments),
                       QProcessEnvironment::systemEnvironment(), {}, timeout);
 }
 
@@ -305,10 +245,16 @@ std::optional<QJsonDocument> WaylandSession::Query(const QString& type) const
     return answer;
 }
 
-std::optional<qint64> WaylandSession::FocusedPid() const
+std::optional<QJsonObject> WaylandSession::FocusedWindow() const
 {
     const std::optional<QJsonDocument> tree = Query(u"get_tree"_s);
-    return tree ? FocusedPidIn(tree->object()) : std::nullopt;
+    return tree ? FocusedWindowIn(tree->object()) : std::nullopt;
+}
+
+std::optional<qint64> WaylandSession::FocusedPid() const
+{
+    const std::optional<QJsonObject> window = FocusedWindow();
+    return window ? std::optional(window->value(u"pid").toInteger()) : std::nullopt;
 }
 
 bool WaylandSession::WaitForCompositor()

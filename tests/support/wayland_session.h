@@ -1,8 +1,10 @@
 #pragma once
 
 #include "support/process_tools.h"
+#include "support/test_user.h"
 
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -75,6 +77,8 @@ public:
 
     // The pid of the client whose window has the keyboard focus.
     std::optional<qint64> FocusedPid() const;
+    // The node of sway's tree that is the focused window, with its "pid" and "app_id".
+    std::optional<QJsonObject> FocusedWindow() const;
 
     // What a client, or "sway" and "keyboard", wrote; Logs() has them all, for messages.
     QByteArray Log(const QString& logName) const;
@@ -84,9 +88,6 @@ public:
     void Stop();
 
 private:
-    QStringList Command(const QString& program, const QStringList& arguments,
-                        const QStringList& environment) const;
-    bool HandOverFolder();
     bool WaitForCompositor();
     bool WaitForKeyboard();
     bool AnyProcessLeft() const;
@@ -95,9 +96,7 @@ private:
     QTemporaryDir dir_;
     bool valid_ = false;
     QString error_;
-    uid_t uid_ = 0;
-    gid_t gid_ = 0;
-    bool switchUser_ = false;
+    TestUser user_;
     QStringList environment_;
     std::vector<std::unique_ptr<QProcess>> processes_;
     std::vector<pid_t> sessions_; // one per process started, led by it
