@@ -1,8 +1,9 @@
 # Convenience front end over CMake. `make run` builds and starts Tessellon;
 # `make test` builds and runs the whole test suite (plain, sanitized, fuzzed).
+# `make package` makes the Debian package build/tessellon_<version>_<arch>.deb.
 # `make windows` cross-builds build-windows/tessellon.exe; `make test-windows` runs the
 # Windows build's tests under Wine.
-.PHONY: all deps build run test windows test-windows bench format tidy clean
+.PHONY: all deps build run test package windows test-windows bench format tidy clean
 
 all: build
 
@@ -18,6 +19,9 @@ run: build
 
 test:
 	@scripts/test
+
+package: build
+	@scripts/package
 
 windows:
 	@scripts/windows-build

@@ -13,7 +13,9 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessellon"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("tessellon"));
+    // Names the menu entry, and the windows' app id on Wayland, by which the desktop
+    // finds that entry's icon and name.
+    QGuiApplication::setDesktopFileName(QStringLiteral(TESSELLON_APP_ID));
 
     frmMosaq window;
     QObject::connect(&window, &frmMosaq::ProgramEnded, &app, &QCoreApplication::quit);

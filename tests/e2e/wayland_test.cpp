@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -142,6 +143,10 @@ TEST_P(WaylandTest, EnterPicksTheFirstPictureAndTheProgramEnds)
     const bool focused =
         WaitUntil([&] { return Ended(*program) || session_.FocusedPid() == pid; }, kFocusTimeout);
     ASSERT_TRUE(focused && !Ended(*program)) << "the window never took the keyboard focus";
+    // The desktop finds the window's menu entry, and with it its name and icon, by its app id.
+    const std::optional<QJsonObject> window = session_.FocusedWindow();
+    ASSERT_TRUE(window.has_value());
+    EXPECT_EQ(window->value(u"app_id").toString(), QStringLiteral(TESSELLON_APP_ID));
 
     // An Enter that comes before the gallery is built is ignored, and nothing shows when
     // it is: Enter again until the program ends. One that comes later finds no window.
