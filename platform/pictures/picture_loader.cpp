@@ -250,6 +250,8 @@ PictureLoad LoadOpenPicture(QFile& file, const PictureRequest& request)
     const QString path = file.fileName();
     if (file.size() > kMaxFileBytes)
         return PictureFailure(QStringLiteral("file is too large"));
+    if (std::optional<PictureLoad> load = LoadJpegFirstScans(file, request))
+        return *load;
     const qint64 size = file.size();
     const DecodeMemory::Hold hold(DecodeMemory::Shared(), DecodeFootprint(file, request));
     QByteArray data;
@@ -300,6 +302,10 @@ PictureLoad LoadPictureFromData(const QByteArray& data, const PictureRequest& re
     QByteArray bytes = QByteArray::fromRawData(data.constData(), data.size());
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
+    // The first scans hold what they take through the gate themselves; only a full decode
+    // holds the footprint.
+    if (std::optional<PictureLoad> load = pictures::LoadJpegFirstScans(buffer, request))
+        return *load;
     const pictures::DecodeMemory::Hold hold(pictures::DecodeMemory::Shared(),
                                             pictures::DecodeFootprint(buffer, request));
     return pictures::DecodeHeld(data, request);

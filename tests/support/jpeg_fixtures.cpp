@@ -66,9 +66,39 @@ QByteArray WriteJpeg(const JpegFixture& fixture)
     info.input_components = fixture.grey ? 1 : fixture.cmyk ? 4 : 3;
     info.in_color_space = fixture.grey ? JCS_GRAYSCALE : fixture.cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 95, TRUE);
-    if (fixture.progressive)
+    if (fixture.rgbCoded)
+        jpeg_set_colorspace(&info, JCS_RGB);
+    else if (fixture.ycck)
+        jpeg_set_colorspace(&info, JCS_YCCK);
+    jpeg_set_quality(&info, fixture.quality, TRUE);
+    if (!fixture.grey && !fixture.rgbCoded && (!fixture.cmyk || fixture.ycck)) {
+        info.comp_info[0].h_samp_factor = fixture.lumaH;
+        info.comp_info[0].v_samp_factor = fixture.lumaV;
+        if (fixture.ycck) {
+            info.comp_info[3].h_samp_factor = fixture.lumaH;
+            info.comp_info[3].v_samp_factor = fixture.lumaV;
+        }
+    }
+    info.restart_interval = unsigned(fixture.restartInterval);
+    info.arith_code = fixture.arithmetic ? TRUE : FALSE;
+    std::vector<jpeg_scan_info> scans;
+    for (const JpegScan& scan : fixture.scans) {
+        jpeg_scan_info script{};
+        script.comps_in_scan = int(scan.components.size());
+        for (size_t i = 0; i < scan.components.size(); ++i)
+            script.component_index[i] = scan.components[i];
+        script.Ss = scan.ss;
+        script.Se = scan.se;
+        script.Ah = scan.ah;
+        script.Al = scan.al;
+        scans.push_back(script);
+    }
+    if (!scans.empty()) {
+        info.scan_info = scans.data();
+        info.num_scans = int(scans.size());
+    } else if (fixture.progressive) {
         jpeg_simple_progression(&info);
+    }
     jpeg_start_compress(&info, TRUE);
     if (!fixture.leadingApp1.isEmpty())
         jpeg_write_marker(&info, JPEG_APP0 + 1,

@@ -4,8 +4,20 @@
 #include <QRgb>
 
 #include <functional>
+#include <vector>
 
 // JPEG files written with libjpeg for the tests, with EXIF blocks of our own making.
+
+// One scan of a progressive file: which components (by index), the band of coefficients
+// (Ss to Se) and the successive approximation's bits (Ah, Al).
+struct JpegScan
+{
+    std::vector<int> components;
+    int ss = 0;
+    int se = 0;
+    int ah = 0;
+    int al = 0;
+};
 
 struct JpegFixture
 {
@@ -14,6 +26,17 @@ struct JpegFixture
     bool progressive = false;
     bool cmyk = false;
     bool grey = false;
+    // Colour pictures coded as RGB or CMYK as YCCK, with Adobe's marker saying so.
+    bool rgbCoded = false;
+    bool ycck = false;
+    int quality = 95;
+    // The first component's sampling factors; the others' are 1 x 1. libjpeg's 4:2:0.
+    int lumaH = 2;
+    int lumaV = 2;
+    int restartInterval = 0; // MCUs between restart markers; none when 0
+    bool arithmetic = false;
+    // The scans of a progressive file; libjpeg's own script when empty.
+    std::vector<JpegScan> scans;
     // An APP1 block written before the EXIF one (an XMP packet, say); none when empty.
     QByteArray leadingApp1;
     // The APP1 block written after the start of the image; none when empty.

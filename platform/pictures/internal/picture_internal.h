@@ -13,6 +13,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <optional>
+
+class QIODevice;
 
 // Warnings of the decoders and their libraries; silent unless enabled by logging rules
 // (QT_LOGGING_RULES="tessellon.pictures.debug=true").
@@ -50,6 +53,12 @@ inline qint64 PixelBytes(QSize size, qint64 bytesPerPixel = 4)
 {
     return SaturatingProduct(SaturatingProduct(size.width(), size.height()), bytesPerPixel);
 }
+
+// A progressive JPEG for a thumbnail, from the DC values of its leading scans
+// (jpeg_first_scan.h), holding what that takes through the decode gate. Nothing when the
+// file is not one this way serves, or its scans are damaged: the device is then back where
+// it was, for the full decode.
+std::optional<PictureLoad> LoadJpegFirstScans(QIODevice& device, const PictureRequest& request);
 
 // Little-endian numbers of a file's bytes at `at`; the caller has checked the bounds.
 inline std::uint16_t LeU16(QByteArrayView data, qsizetype at)

@@ -1,0 +1,354 @@
+#include "pictures/jpeg_first_scan.h"
+#include "pictures/picture.h"
+#include "support/jpeg_fixtures.h"
+
+#include <QFile>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace {
+
+// Gradients, two discs with hard edges and a sensor's grain: detail in every band, and
+// chroma that changes within a block.
+QRgb PhotoLike(int x, int y)
+{
+    const auto inDisc = [&](int cx, int cy, int r) {
+        return (x - cx) * (x - cx) + (y - cy) * (y - cy) < r * r;
+    };
+    int r = 40 + x * 180 / 640;
+    int g = 60 + y * 150 / 480;
+    int b = 200 - (x + y) * 150 / 1120;
+    if (inDisc(200, 180, 90)) {
+        r = 230;
+        g = 40;
+        b = 30;
+    } else if (inDisc(450, 300, 70)) {
+        r = 20;
+        g = 90;
+        b = 200;
+    }
+    const int grain = int((unsigned(x) * 2654435761U ^ unsigned(y) * 40503U) % 25U) - 12;
+    return qRgb(std::clamp(r + grain, 0, 255), std::clamp(g + grain, 0, 255),
+                std::clamp(b + grain, 0, 255));
+}
+
+JpegFixture Photo(int width = 640, int height = 480)
+{
+    JpegFixture fixture;
+    fixture.width = width;
+    fixture.height = height;
+    fixture.progressive = true;
+    fixture.quality = 88;
+    fixture.color = PhotoLike;
+    return fixture;
+}
+
+// Where the first scan's entropy-coded data begin and end.
+std::pair<qsizetype, qsizetype> FirstScanData(const QByteArray& jpeg)
+{
+    qsizetype at = 2;
+    while (at + 4 <= jpeg.size() && uchar(jpeg[at]) == 0xFF) {
+        const int length = uchar(jpeg[at + 2]) << 8 | uchar(jpeg[at + 3]);
+        if (uchar(jpeg[at + 1]) == 0xDA) {
+            const qsizetype begin = at + 2 + length;
+            qsizetype end = begin;
+            while (end + 1 < jpeg.size() &&
+                   !(uchar(jpeg[end]) == 0xFF && uchar(jpeg[end + 1]) != 0 &&
+                     (uchar(jpeg[end + 1]) < 0xD0 || uchar(jpeg[end + 1]) > 0xD7)))
+                ++end;
+            return {begin, end};
+        }
+        at += 2 + length;
+    }
+    return {-1, -1};
+}
+
+QByteArray Truncated(QByteArray jpeg)
+{
+    const auto [begin, end] = FirstScanData(jpeg);
+    jpeg.truncate(begin + (end - begin) / 2);
+    return jpeg;
+}
+
+// A run of one bits amid the first scan: longer than any code a table has.
+QByteArray Corrupted(QByteArray jpeg)
+{
+    const auto [begin, end] = FirstScanData(jpeg);
+    const qsizetype middle = begin + (end - begin) / 2;
+    jpeg.replace(middle, 8, QByteArray("\xFF\x00\xFF\x00\xFF\x00\xFF\x00", 8));
+    return jpeg;
+}
+
+PictureRequest ThumbnailRequest()
+{
+    PictureRequest request;
+    request.target = QSize(62, 62);
+    request.drawnSize = [](QSize full) { return FitPictureSize(full, QSize(62, 62)); };
+    return request;
+}
+
+std::optional<QImage> Thumbnail(const QByteArray& jpeg, bool firstScans,
+                                const PictureRequest& request = ThumbnailRequest())
+{
+    pictures::SetJpegFirstScansUsed(firstScans);
+    const PictureLoad load = LoadPictureFromData(jpeg, request);
+    pictures::SetJpegFirstScansUsed(true);
+    if (!load)
+        return std::nullopt;
+    return load.picture->image;
+}
+
+struct Difference
+{
+    double mean = 0; // per channel
+    int most = 0;
+};
+
+Difference Compare(const QImage& a, const QImage& b)
+{
+    Difference difference;
+    qint64 sum = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            for (const int d : {std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                                std::abs(qBlue(p) - qBlue(q))}) {
+                sum += d;
+                difference.most = std::max(difference.most, d);
+            }
+        }
+    }
+    difference.mean = double(sum) / (3.0 * a.width() * a.height());
+    return difference;
+}
+
+enum class Way {
+    FirstScans, // the leading scans serve the thumbnail
+    Layout,     // the decoder refuses the file: the full decode serves it
+    TooSmall,   // the decoder would serve it, but 1/8 scale gives too few pixels
+};
+
+// Where chroma is halved both ways, a full decode at 1/8 scale draws 2 x 2 pixels of each
+// chroma block from its lowest AC coefficients, which the DC values lack: at a hard colour
+// edge a pixel of this small picture's thumbnail may differ by more than the 16 levels a
+// photograph's keeps to.
+constexpr int kHalvedChromaEdge = 64;
+
+struct LayoutCase
+{
+    const char* name;
+    std::function<QByteArray()> make;
+    Way way;
+    int most = 16; // the largest difference of a channel in any pixel
+};
+
+void PrintTo(const LayoutCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class JpegFirstScanTest : public testing::TestWithParam<LayoutCase>
+{};
+
+// Every row against the thumbnail of today's full decode: close where the leading scans
+// serve it, the very same where the loader falls back.
+TEST_P(JpegFirstScanTest, ThumbnailMatchesTheFullDecode)
+{
+    const LayoutCase& c = GetParam();
+    const QByteArray jpeg = c.make();
+    ASSERT_FALSE(jpeg.isEmpty());
+    EXPECT_EQ(pictures::DecodeJpegFirstScans(jpeg).isNull(), c.way == Way::Layout);
+
+    const std::optional<QImage> ours = Thumbnail(jpeg, true);
+    const std::optional<QImage> full = Thumbnail(jpeg, false);
+    ASSERT_EQ(ours.has_value(), full.has_value());
+    if (!full)
+        return;
+    ASSERT_EQ(ours->size(), full->size());
+    if (c.way != Way::FirstScans) {
+        EXPECT_EQ(*ours, *full);
+        return;
+    }
+    const Difference difference = Compare(*ours, *full);
+    EXPECT_LE(difference.mean, 2.0);
+    EXPECT_LE(difference.most, c.most);
+}
+
+JpegFixture WithScans(JpegFixture fixture, std::vector<JpegScan> scans)
+{
+    fixture.scans = std::move(scans);
+    return fixture;
+}
+
+// The AC scans after the DC ones, as libjpeg's own script has them for three components.
+std::vector<JpegScan> AcScans()
+{
+    return {{{0}, 1, 5, 0, 0}, {{2}, 1, 63, 0, 0}, {{1}, 1, 63, 0, 0}, {{0}, 6, 63, 0, 0}};
+}
+
+std::vector<JpegScan> Concat(std::vector<JpegScan> a, const std::vector<JpegScan>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+const LayoutCase kLayouts[] = {
+    {"InterleavedDcWithSuccessiveApproximation", [] { return WriteJpeg(Photo()); }, Way::FirstScans,
+     kHalvedChromaEdge},
+    {"InterleavedDcWhole",
+     [] {
+         return WriteJpeg(WithScans(Photo(), Concat({{{0, 1, 2}, 0, 0, 0, 0}}, AcScans())));
+     },
+     Way::FirstScans, kHalvedChromaEdge},
+    {"Grey",
+     [] {
+         JpegFixture fixture = Photo();
+         fixture.grey = true;
+         return WriteJpeg(fixture);
+     },
+     Way::FirstScans},
+    {"Sampling422",
+     [] {
+         JpegFixture fixture = Photo();
+         fixture.lumaV = 1;
+         return WriteJpeg(fixture);
+     },
+     Way::FirstScans},
+    {"Sampling444",
+     [] {
+         JpegFixture fixture = Photo();
+         fixture.lumaH = 1;
+         fixture.lumaV = 1;
+         return WriteJpeg(fixture);
+     },
+     Way::FirstScans},
+    {"Sampling411OddSize",
+     [] {
+         JpegFixture fixture = Photo(637, 479);
+         fixture.lumaH = 4;
+         fixture.lumaV = 1;
+         return WriteJpeg(fixture);
+     },
+     Way::FirstScans},
+    {"RestartIntervals",
+     [] {
+         JpegFixture fixture = Photo();
+         fixture.restartInterval = 7;
+         return WriteJpeg(fixture);
+     },
+     Way::FirstScans, kHalvedChromaEdge},
+    // As optimisers for the web write them: one DC scan per component, before any AC scan.
+    {"SeparateDcScansFirst",
+     [] {
+         JpegFixture fixture = WithScans(
+             Photo(), Concat({{{0}, 0, 0, 0, 0}, {{1}, 0, 0, 0, 0}, {{2}, 0, 0, 0, 0}}, AcScans()));
+         fixture.restartInterval = 5;
+         return WriteJpeg(fixture);
+     },
+     Way::FirstScans, kHalvedChromaEdge},
+    {"NonInterleavedFirstScanThenAc",
+     [] {
+         return WriteJpeg(WithScans(Photo(), {{{0}, 0, 0, 0, 0},
+                                              {{0}, 1, 63, 0, 0},
+                                              {{1}, 0, 0, 0, 0},
+                                              {{2}, 0, 0, 0, 0},
+                                              {{1}, 1, 63, 0, 0},
+                                              {{2}, 1, 63, 0, 0}}));
+     },
+     Way::Layout},
+    {"ArithmeticCoded",
+     [] {
+         JpegFixture fixture = Photo();
+         fixture.arithmetic = true;
+         return WriteJpeg(fixture);
+     },
+     Way::Layout},
+    {"Baseline",
+     [] {
+         JpegFixture fixture = Photo();
+         fixture.progressive = false;
+         return WriteJpeg(fixture);
+     },
+     Way::Layout},
+    // The low DC bits a later scan refines would count for several levels.
+    {"CoarseQuantizerWithSuccessiveApproximation",
+     [] {
+         JpegFixture fixture = Photo();
+         fixture.quality = 10;
+         return WriteJpeg(fixture);
+     },
+     Way::Layout},
+    {"TruncatedFirstScan", [] { return Truncated(WriteJpeg(Photo())); }, Way::Layout},
+    {"CorruptedFirstScan", [] { return Corrupted(WriteJpeg(Photo())); }, Way::Layout},
+    {"TooSmallForOneEighth", [] { return WriteJpeg(Photo(400, 300)); }, Way::TooSmall},
+    {"Cmyk",
+     [] {
+         JpegFixture fixture = Photo();
+         fixture.cmyk = true;
+         return WriteJpeg(fixture);
+     },
+     Way::FirstScans},
+    {"Ycck",
+     [] {
+         JpegFixture fixture = Photo();
+         fixture.cmyk = true;
+         fixture.ycck = true;
+         return WriteJpeg(fixture);
+     },
+     Way::FirstScans, kHalvedChromaEdge},
+    {"RgbCoded",
+     [] {
+         JpegFixture fixture = Photo();
+         fixture.rgbCoded = true;
+         return WriteJpeg(fixture);
+     },
+     Way::FirstScans},
+    {"TurnedByExif",
+     [] {
+         JpegFixture fixture = Photo();
+         fixture.exif = ExifBlock(6);
+         return WriteJpeg(fixture);
+     },
+     Way::FirstScans, kHalvedChromaEdge},
+};
+
+INSTANTIATE_TEST_SUITE_P(Layouts, JpegFirstScanTest, testing::ValuesIn(kLayouts),
+                         [](const testing::TestParamInfo<LayoutCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// The progressive files of other projects' test suites, fitted into 1/8 of their size,
+// which both ways reach from a picture at 1/8 scale: the full decode's, but for the
+// chroma detail of 4:2:0 files.
+TEST(JpegFirstScanCorpusTest, ServedFilesMatchTheFullDecodeAtOneEighth)
+{
+    const QString folder = QStringLiteral(TESSELLON_CORPUS "/image-rs/jpg/progressive/");
+    if (!QFile::exists(folder))
+        GTEST_SKIP() << "corpus not present";
+    // 3.jpg has a DC scan per component; cat.jpg is 4:2:0 with successive approximation.
+    for (const char* name : {"3.jpg", "cat.jpg"}) {
+        QFile file(folder + QLatin1String(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+        const QByteArray jpeg = file.readAll();
+        const QImage decoded = pictures::DecodeJpegFirstScans(jpeg);
+        ASSERT_FALSE(decoded.isNull()) << name;
+        PictureRequest request;
+        request.target = QSize(decoded.width() - 1, decoded.height() - 1);
+        const std::optional<QImage> ours = Thumbnail(jpeg, true, request);
+        const std::optional<QImage> full = Thumbnail(jpeg, false, request);
+        ASSERT_TRUE(ours && full) << name;
+        ASSERT_EQ(ours->size(), full->size()) << name;
+        EXPECT_LE(Compare(*ours, *full).mean, 2.0) << name;
+    }
+}
+
+} // namespace
