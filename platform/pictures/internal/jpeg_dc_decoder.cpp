@@ -686,10 +686,9 @@ struct JpegDcDecoder::State
     }
 
     // A component's samples at the picture's size: each block's value repeated over the
-    // pixels it covers. That is what libjpeg does at 1/8 scale, but for chroma halved both
-    // ways, which it turns into 2 x 2 pixels through the block's lowest AC coefficients:
-    // of those the leading scans know nothing. (Interpolating between blocks instead comes
-    // out further from the full decode, on photographs and on pictures of the web alike.)
+    // pixels it covers, as libjpeg repeats them at 1/8 scale. (Chroma halved both ways is
+    // refined after, by FollowLuma; interpolating between blocks instead, as libjpeg's smooth
+    // upsampling does at larger scales, comes out further from the full decode.)
     std::vector<std::uint8_t> Samples(const Component& c, QSize decoded) const
     {
         const std::vector<std::uint8_t> table = SampleTable(c);
@@ -709,6 +708,88 @@ struct JpegDcDecoder::State
         return samples;
     }
 
+    bool ChromaHalvedBothWays(const Component& c) const
+    {
+        return components[0].h == maxH && components[0].v == maxV && c.h * 2 == maxH &&
+               c.v * 2 == maxV;
+    }
+
+    // Where chroma is halved both ways, a full decode at 1/8 scale gives each chroma block
+    // 2 x 2 pixels from its lowest AC coefficients, which the leading scans lack. Luma has
+    // its own value for each of those pixels. Over the 3 x 3 blocks around, chroma follows
+    // luma by some slope, more or less closely; the block's pixels take the luma's detail by
+    // that slope, weighted by how closely the two agree there (the squared correlation), and
+    // keep the block's DC value as their mean. On the benchmark's 200 web-size pictures
+    // (jpegtran's order) this brings the thumbnails nearer the full decode's than repeating
+    // the value: a mean difference of 0.68 levels instead of 0.83, at most 23 in a pixel
+    // instead of 26.
+    static void FollowLuma(const std::vector<std::uint8_t>& luma, std::vector<std::uint8_t>& chroma,
+                           QSize size)
+    {
+        const int width = size.width();
+        const int height = size.height();
+        const int blocksWide = (width + 1) / 2;
+        const int blocksHigh = (height + 1) / 2;
+        const auto at = [&](int x, int y) {
+            return std::size_t(std::min(y, height - 1)) * std::size_t(width) +
+                   std::size_t(std::min(x, width - 1));
+        };
+        // Each block's luma mean and chroma value, before any block is changed.
+        std::vector<double> lumaOf(std::size_t(blocksWide) * std::size_t(blocksHigh));
+        std::vector<double> chromaOf(lumaOf.size());
+        for (int by = 0; by < blocksHigh; ++by) {
+            for (int bx = 0; bx < blocksWide; ++bx) {
+                const std::size_t block = std::size_t(by) * std::size_t(blocksWide) + bx;
+                lumaOf[block] = (luma[at(2 * bx, 2 * by)] + luma[at(2 * bx + 1, 2 * by)] +
+                                 luma[at(2 * bx, 2 * by + 1)] + luma[at(2 * bx + 1, 2 * by + 1)]) /
+                                4.0;
+                chromaOf[block] = chroma[at(2 * bx, 2 * by)];
+            }
+        }
+        constexpr double kMaxSlope = 2;
+        for (int by = 0; by < blocksHigh; ++by) {
+            for (int bx = 0; bx < blocksWide; ++bx) {
+                double sumL = 0;
+                double sumC = 0;
+                double sumLL = 0;
+                double sumLC = 0;
+                double sumCC = 0;
+                for (int dy = -1; dy <= 1; ++dy) {
+                    for (int dx = -1; dx <= 1; ++dx) {
+                        const std::size_t block =
+                            std::size_t(std::clamp(by + dy, 0, blocksHigh - 1)) *
+                                std::size_t(blocksWide) +
+                            std::size_t(std::clamp(bx + dx, 0, blocksWide - 1));
+                        const double l = lumaOf[block];
+                        const double c = chromaOf[block];
+                        sumL += l;
+                        sumC += c;
+                        sumLL += l * l;
+                        sumLC += l * c;
+                        sumCC += c * c;
+                    }
+                }
+                const double varianceL = sumLL - sumL * sumL / 9;
+                const double varianceC = sumCC - sumC * sumC / 9;
+                const double covariance = sumLC - sumL * sumC / 9;
+                if (varianceL < 1e-6 || varianceC < 1e-6)
+                    continue;
+                const double agreement = covariance * covariance / (varianceL * varianceC);
+                const double slope =
+                    std::clamp(covariance / varianceL * agreement, -kMaxSlope, kMaxSlope);
+                const std::size_t block = std::size_t(by) * std::size_t(blocksWide) + bx;
+                for (int y = 2 * by; y < std::min(2 * by + 2, height); ++y) {
+                    for (int x = 2 * bx; x < std::min(2 * bx + 2, width); ++x) {
+                        const std::size_t pixel = std::size_t(y) * std::size_t(width) + x;
+                        const double value =
+                            chromaOf[block] + slope * (luma[pixel] - lumaOf[block]);
+                        chroma[pixel] = std::uint8_t(std::clamp(std::lround(value), 0L, 255L));
+                    }
+                }
+            }
+        }
+    }
+
     QImage Picture() const
     {
         const QSize decoded = DecodedSize();
@@ -721,6 +802,12 @@ struct JpegDcDecoder::State
         planes.reserve(components.size());
         for (const Component& c : components)
             planes.push_back(Samples(c, decoded));
+        if (coding == ColorCoding::YCbCr || coding == ColorCoding::Ycck) {
+            for (std::size_t i = 1; i < 3; ++i) {
+                if (ChromaHalvedBothWays(components[i]))
+                    FollowLuma(planes[0], planes[i], decoded);
+            }
+        }
         const std::size_t count = components.size();
         const std::size_t width = std::size_t(decoded.width());
         std::array<int, kMaxComponents> sample{};
@@ -803,9 +890,10 @@ qint64 JpegDcDecoder::HeldBytes() const
     qint64 values = 0;
     for (const Component& c : s.components)
         values += qint64(c.gridWide) * c.gridHigh * qint64(sizeof(std::int16_t));
-    // The picture, and the samples of each component at its size.
+    // The picture, the samples of each component at its size, and the block means that
+    // chroma following luma takes (two doubles for each block of 2 x 2 pixels).
     const QSize decoded = s.DecodedSize();
-    const qint64 depth = (s.components.size() == 1 ? 1 : 4) + qint64(s.components.size());
+    const qint64 depth = (s.components.size() == 1 ? 1 : 4 + 4) + qint64(s.components.size());
     return kBufferBytes + values + qint64(decoded.width()) * decoded.height() * depth;
 }
 
