@@ -64,7 +64,7 @@ bool SaveJpeg(const QImage& image, const QString& path)
 QString PreparedFolder(const QString& name, int count,
                        const std::function<void(const QString& folder, int index)>& make)
 {
-    const QString folder = BenchCacheDirectory() + QLatin1Char('/') + name;
+    QString folder = BenchCacheDirectory() + QLatin1Char('/') + name;
     const QString done = folder + QStringLiteral("/.complete");
     if (QFile::exists(done))
         return folder;
@@ -93,7 +93,85 @@ QString LinkedFolder(const QString& name, const QString& distinct, int count)
     });
 }
 
+// mozjpeg's default progressive order for YCbCr (its dc_scan_opt_mode 1): one DC scan per
+// component, then the AC bands. Debian has no mozjpeg; jpegtran follows its script.
+constexpr char kDcApartScans[] = "0: 0-0, 0, 0;\n1: 0-0, 0, 0;\n2: 0-0, 0, 0;\n"
+                                 "0: 1-8, 0, 2;\n1: 1-8, 0, 0;\n2: 1-8, 0, 0;\n"
+                                 "0: 9-63, 0, 2;\n0: 1-63, 2, 1;\n0: 1-63, 1, 0;\n"
+                                 "1: 9-63, 0, 0;\n2: 9-63, 0, 0;\n";
+
+// `source`'s files rewritten by jpegtran into `name`, progressive in `coding`.
+QString Recoded(const QString& name, const QString& source, JpegCoding coding)
+{
+    if (coding == JpegCoding::Baseline)
+        return source;
+    const QString jpegtran = QStandardPaths::findExecutable(QStringLiteral("jpegtran"));
+    if (jpegtran.isEmpty()) {
+        std::fprintf(stderr, "jpegtran is not installed (libjpeg-turbo-progs)\n");
+        return {};
+    }
+    const QString scans = BenchCacheDirectory() + QStringLiteral("/dc-apart.scans");
+    if (coding == JpegCoding::ProgressiveDcApart) {
+        QFile script(scans);
+        if (!script.open(QIODevice::WriteOnly) || script.write(kDcApartScans) < 0)
+            return {};
+    }
+    const QStringList form = coding == JpegCoding::Progressive
+                                 ? QStringList{QStringLiteral("-progressive")}
+                                 : QStringList{QStringLiteral("-scans"), scans};
+    return PreparedFolder(name, kDistinctPhotos, [&](const QString& folder, int i) {
+        QProcess::execute(jpegtran,
+                          form + QStringList{QStringLiteral("-copy"), QStringLiteral("all"),
+                                             QStringLiteral("-outfile"), folder + PhotoName(i),
+                                             source + PhotoName(i)});
+    });
+}
+
+const char* CodingSuffix(JpegCoding coding)
+{
+    switch (coding) {
+    case JpegCoding::Progressive:
+        return "-progressive";
+    case JpegCoding::ProgressiveDcApart:
+        return "-dc-apart";
+    case JpegCoding::Baseline:
+        break;
+    }
+    return "";
+}
+
 } // namespace
+
+QString CodedPhotoFolder(JpegCoding coding)
+{
+    return Recoded(QStringLiteral("photos") + QLatin1String(CodingSuffix(coding)),
+                   PhotoFolder(kDistinctPhotos), coding);
+}
+
+QString WebFolder(JpegCoding coding)
+{
+    const QString photos = PhotoFolder(kDistinctPhotos);
+    const QString web =
+        PreparedFolder(QStringLiteral("web"), kDistinctPhotos, [&](const QString& folder, int i) {
+            SaveJpeg(QImage(photos + PhotoName(i))
+                         .scaled(1600, 1067, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
+                     folder + PhotoName(i));
+        });
+    return Recoded(QStringLiteral("web") + QLatin1String(CodingSuffix(coding)), web, coding);
+}
+
+const char* JpegCodingName(JpegCoding coding)
+{
+    switch (coding) {
+    case JpegCoding::Progressive:
+        return "progressive (jpegtran)";
+    case JpegCoding::ProgressiveDcApart:
+        return "progressive, DC apart";
+    case JpegCoding::Baseline:
+        break;
+    }
+    return "baseline";
+}
 
 QString BenchCacheDirectory()
 {
@@ -105,7 +183,7 @@ QString BenchCacheDirectory()
 
 QString PhotoFolder(int count)
 {
-    const QString distinct =
+    QString distinct =
         PreparedFolder(QStringLiteral("photos"), kDistinctPhotos, [](const QString& folder, int i) {
             SaveJpeg(Photo(i, QSize(4000, 3000)), folder + PhotoName(i));
         });
@@ -117,7 +195,7 @@ QString PhotoFolder(int count)
 QString CameraFolder(int count)
 {
     const QString photos = PhotoFolder(kDistinctPhotos);
-    const QString distinct = BenchCacheDirectory() + QStringLiteral("/camera");
+    QString distinct = BenchCacheDirectory() + QStringLiteral("/camera");
     if (!QFile::exists(distinct + QStringLiteral("/.complete"))) {
         const QString exiftool = QStandardPaths::findExecutable(QStringLiteral("exiftool"));
         if (exiftool.isEmpty()) {

@@ -20,3 +20,16 @@ QString SmallFolder(int count);
 
 // `count` files cycling through a picture of every listed format.
 QString MixedFolder(int count);
+
+// How a folder's JPEG files are coded: as the camera (or Qt) wrote them, made progressive by
+// jpegtran's default script, or by a script that follows mozjpeg's default order, whose DC
+// scans come one per component.
+enum class JpegCoding { Baseline, Progressive, ProgressiveDcApart };
+
+// The 200 photographs of PhotoFolder, or 200 web-size pictures (1600 x 1067) made from
+// them, in `coding`. Empty when jpegtran is missing (libjpeg-turbo-progs).
+QString CodedPhotoFolder(JpegCoding coding);
+QString WebFolder(JpegCoding coding);
+
+// Where a coding's name comes from, for the benchmark's rows.
+const char* JpegCodingName(JpegCoding coding);

@@ -6,8 +6,12 @@
 //   gallery_bench --sources [--runs N]
 //                                   the thumbnail sources' scenarios only
 //   gallery_bench --scale           the large folders' scenarios only
-//   gallery_bench --build FOLDER [--once] [--scroll] [--layout]
-//                                   one build in this process (used by the scenarios)
+//   gallery_bench --progressive [--runs N]
+//                                   the progressive JPEGs' scenarios only
+//   gallery_bench --build FOLDER [--once] [--scroll] [--layout] [--full-decode]
+//                                   one build in this process (used by the scenarios);
+//                                   --full-decode decodes progressive JPEGs whole, as the
+//                                   loader did before it read their first scans alone
 //   gallery_bench --open FOLDER --since MS [--no-cache-writing]
 //                                   one start that opens FOLDER, timed from MS on the
 //                                   monotonic clock (used by the scenarios)
@@ -17,6 +21,7 @@
 
 #include "bench/bench_folders.h"
 #include "main_window/frmMosaq.h"
+#include "pictures/jpeg_first_scan.h"
 
 #include <QApplication>
 #include <QDir>
@@ -26,6 +31,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include <QtConcurrent>
 
 #include <algorithm>
 #include <cstdio>
@@ -267,11 +273,12 @@ std::optional<Figures> RunBuild(const QString& folder, bool timeLayout,
     return RunChild(arguments, cache.path());
 }
 
-Figures MedianBuild(const QString& folder, int runs, bool timeLayout = false)
+Figures MedianBuild(const QString& folder, int runs, bool timeLayout = false,
+                    const QStringList& options = {})
 {
     std::map<QString, std::vector<double>> samples;
     for (int i = 0; i < runs; ++i) {
-        if (const std::optional<Figures> figures = RunBuild(folder, timeLayout)) {
+        if (const std::optional<Figures> figures = RunBuild(folder, timeLayout, options)) {
             for (const auto& [key, value] : *figures)
                 samples[key].push_back(value);
         }
@@ -446,6 +453,167 @@ void RunScaleScenarios()
     }
 }
 
+PictureRequest ThumbnailRequest()
+{
+    PictureRequest request;
+    request.target = QSize(62, 62);
+    request.drawnSize = [](QSize full) { return FitPictureSize(full, QSize(62, 62)); };
+    return request;
+}
+
+QStringList JpegFiles(const QString& folder)
+{
+    QStringList files;
+    for (const QString& name :
+         QDir(folder).entryList({QStringLiteral("*.jpg")}, QDir::Files, QDir::Name))
+        files.append(folder + QLatin1Char('/') + name);
+    return files;
+}
+
+// How far the thumbnails from the first scans lie from those of the full decode, over every
+// file of `folder`: the mean difference of a channel (the mean and the largest over the
+// files) and the largest difference of a channel in any pixel.
+struct Accuracy
+{
+    double meanOfMeans = 0;
+    double largestMean = 0;
+    int largest = 0;
+    int served = 0;
+    int files = 0;
+};
+
+Accuracy MeasureAccuracy(const QString& folder)
+{
+    const QStringList files = JpegFiles(folder);
+    const auto load = [](const QString& path) {
+        const PictureLoad load = LoadPicture(path, ThumbnailRequest());
+        return load ? load.picture->image : QImage();
+    };
+    // The way is the loader's for every thread: one pass each.
+    const auto thumbnails = [&](bool firstScans) {
+        pictures::SetJpegFirstScansUsed(firstScans);
+        std::vector<QImage> images = QtConcurrent::blockingMapped<std::vector<QImage>>(files, load);
+        pictures::SetJpegFirstScansUsed(true);
+        return images;
+    };
+    const std::vector<QImage> ours = thumbnails(true);
+    const std::vector<QImage> full = thumbnails(false);
+    Accuracy accuracy;
+    accuracy.files = int(files.size());
+    for (size_t i = 0; i < ours.size(); ++i) {
+        QFile file(files[qsizetype(i)]);
+        if (file.open(QIODevice::ReadOnly) && pictures::JpegFirstScansHeldBytes(file.readAll()) > 0)
+            ++accuracy.served;
+        const QImage& a = ours[i];
+        const QImage& b = full[i];
+        if (a.isNull() || a.size() != b.size()) {
+            accuracy.largest = 255;
+            continue;
+        }
+        qint64 sum = 0;
+        for (int y = 0; y < a.height(); ++y) {
+            for (int x = 0; x < a.width(); ++x) {
+                const QRgb p = a.pixel(x, y);
+                const QRgb q = b.pixel(x, y);
+                for (const int d : {std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                                    std::abs(qBlue(p) - qBlue(q))}) {
+                    sum += d;
+                    accuracy.largest = std::max(accuracy.largest, d);
+                }
+            }
+        }
+        const double mean = double(sum) / (3.0 * a.width() * a.height());
+        accuracy.meanOfMeans += mean / double(files.size());
+        accuracy.largestMean = std::max(accuracy.largestMean, mean);
+    }
+    return accuracy;
+}
+
+// What one decode holds: the first scans' way, and the whole image's coefficients that a
+// full decode of a progressive file allocates (16 bits for each of 64 per block).
+void PrintHeldBytes(const QString& folder)
+{
+    const QStringList files = JpegFiles(folder);
+    if (files.isEmpty())
+        return;
+    QFile file(files.first());
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray bytes = file.readAll();
+    const QImage picture = QImage::fromData(bytes);
+    // 4:2:0: the luma's blocks and a quarter as many for each chroma component.
+    const qint64 lumaBlocks =
+        qint64((picture.width() + 15) / 16) * 2 * (qint64((picture.height() + 15) / 16) * 2);
+    const qint64 coefficientBytes = lumaBlocks * 3 / 2 * 64 * 2;
+    std::printf("  one decode holds %.2f MB through the first scans; a full decode's "
+                "coefficients take %.1f MB; the file is %.2f MB\n",
+                double(pictures::JpegFirstScansHeldBytes(bytes)) / 1e6,
+                double(coefficientBytes) / 1e6, double(bytes.size()) / 1e6);
+}
+
+void PrintProgressiveRow(const QString& scenario, const Figures& f, double reference)
+{
+    const double wall = Figure(f, "wall_s");
+    const double images = Figure(f, "images");
+    std::printf("%-46s %7.0f %9.3f %10.1f %9.1f", qPrintable(scenario), images, wall,
+                wall > 0 ? images / wall : 0, Figure(f, "rss_mb"));
+    if (reference > 0 && wall > 0)
+        std::printf(" %12.2f", reference / wall);
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+// Progressive JPEGs, 200 photos and 200 web-size pictures, each coding built cold with the
+// first scans and with today's full decode in the same run, beside the same pictures in
+// baseline form and vipsthumbnail on the same files.
+void RunProgressiveScenarios(int runs)
+{
+    std::printf("\nProgressive JPEGs: a cold build of 200 (medians of %d runs); the last column "
+                "is the full decode's wall time over this row's\n",
+                runs);
+    std::printf("%-46s %7s %9s %10s %9s %12s\n", "scenario", "images", "wall s", "images/s",
+                "peak MB", "full / this");
+    const QStringList once = {QStringLiteral("--once")};
+    const QStringList full = {QStringLiteral("--once"), QStringLiteral("--full-decode")};
+    struct Size
+    {
+        const char* name;
+        QString (*folder)(JpegCoding);
+    };
+    for (const Size& size : {Size{"4000x3000", CodedPhotoFolder}, Size{"1600x1067", WebFolder}}) {
+        const QString baseline = size.folder(JpegCoding::Baseline);
+        const Figures base = MedianBuild(baseline, runs, false, once);
+        const QString label = QStringLiteral("200 %1, ").arg(QLatin1String(size.name));
+        PrintProgressiveRow(label + QStringLiteral("baseline"), base, 0);
+        for (const JpegCoding coding : {JpegCoding::Progressive, JpegCoding::ProgressiveDcApart}) {
+            const QString folder = size.folder(coding);
+            if (folder.isEmpty())
+                continue;
+            const QString name = label + QLatin1String(JpegCodingName(coding));
+            const Figures today = MedianBuild(folder, runs, false, full);
+            const Figures first = MedianBuild(folder, runs, false, once);
+            const double todayWall = Figure(today, "wall_s");
+            PrintProgressiveRow(name + QStringLiteral(", full decode"), today, todayWall);
+            PrintProgressiveRow(name + QStringLiteral(", first scans"), first, todayWall);
+            const double firstWall = Figure(first, "wall_s");
+            const double baseWall = Figure(base, "wall_s");
+            if (firstWall > 0 && baseWall > 0)
+                std::printf("  first scans / baseline: %.2f\n", firstWall / baseWall);
+            if (const std::optional<double> vips = MedianVipsSeconds(folder, runs))
+                std::printf("  vipsthumbnail -s 62x62, same files: %.3f s; first scans / "
+                            "vipsthumbnail = %.2f\n",
+                            *vips, firstWall / *vips);
+            const Accuracy accuracy = MeasureAccuracy(folder);
+            std::printf("  thumbnails against the full decode's: %d of %d from the first scans; "
+                        "mean difference %.2f (at most %.2f in a file), largest %d\n",
+                        accuracy.served, accuracy.files, accuracy.meanOfMeans, accuracy.largestMean,
+                        accuracy.largest);
+            PrintHeldBytes(folder);
+            std::fflush(stdout);
+        }
+    }
+}
+
 int RunScenarios(int runs)
 {
     std::printf("Tessellon gallery benchmark: %d runs per scenario, medians; %d cores\n\n", runs,
@@ -480,6 +648,7 @@ int RunScenarios(int runs)
     }
     RunSourceScenarios(runs);
     RunScaleScenarios();
+    RunProgressiveScenarios(runs);
     return 0;
 }
 
@@ -497,6 +666,8 @@ int main(int argc, char* argv[])
     }();
     if (arguments.value(0) == QLatin1String("--build")) {
         QApplication app(argc, argv);
+        if (arguments.contains(QStringLiteral("--full-decode")))
+            pictures::SetJpegFirstScansUsed(false);
         return BuildOnce(arguments.value(1), arguments.contains(QStringLiteral("--layout")),
                          !arguments.contains(QStringLiteral("--once")),
                          arguments.contains(QStringLiteral("--scroll")));
@@ -518,6 +689,10 @@ int main(int argc, char* argv[])
     }
     if (arguments.contains(QStringLiteral("--scale"))) {
         RunScaleScenarios();
+        return 0;
+    }
+    if (arguments.contains(QStringLiteral("--progressive"))) {
+        RunProgressiveScenarios(runs);
         return 0;
     }
     return RunScenarios(runs);

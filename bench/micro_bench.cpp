@@ -6,6 +6,7 @@
 #include "gallery/decode_pipeline.h"
 #include "main_window/controls/file_list_box.h"
 #include "main_window/frmMosaq.h"
+#include "pictures/jpeg_first_scan.h"
 #include "thumbnails/thumbnail_cache.h"
 #include "thumbnails/thumbnail_source.h"
 
@@ -95,10 +96,11 @@ QString CacheFolder()
     return Scratch().filePath(QStringLiteral("thumbnails"));
 }
 
-// A picture of `side` x 3/4 `side` with a photograph's gradients and edges, in `format`.
+// A picture of `side` x 3/4 `side` with a photograph's gradients and edges, in `format`;
+// a progressive JPEG when `format` is "progressive.jpg".
 QString PictureFile(const char* format, int side)
 {
-    const QString path =
+    QString path =
         Scratch().filePath(QStringLiteral("picture%1.%2").arg(side).arg(QLatin1String(format)));
     if (QFile::exists(path))
         return path;
@@ -119,8 +121,10 @@ QString PictureFile(const char* format, int side)
         QProcess::execute(QStringLiteral("convert"), {png, path});
         return path;
     }
-    QImageWriter writer(path, format);
+    const bool progressive = QByteArrayView(format) == "progressive.jpg";
+    QImageWriter writer(path, progressive ? "jpg" : format);
     writer.setQuality(88);
+    writer.setProgressiveScanWrite(progressive);
     writer.write(image);
     return path;
 }
@@ -148,9 +152,27 @@ void PictureSides(benchmark::internal::Benchmark* benchmark)
         benchmark->Arg(side);
     benchmark->Unit(benchmark::kMicrosecond);
 }
-BENCHMARK_CAPTURE(DecodeForThumbnail, jpeg, "jpg")->Apply(PictureSides)->Arg(4000);
+BENCHMARK_CAPTURE(DecodeForThumbnail, jpeg, "jpg")->Apply(PictureSides)->Arg(1600)->Arg(4000);
 BENCHMARK_CAPTURE(DecodeForThumbnail, bmp, "bmp")->Apply(PictureSides);
 BENCHMARK_CAPTURE(DecodeForThumbnail, gif, "gif")->Apply(PictureSides);
+
+// A progressive JPEG for a thumbnail from its first scans, and whole as before: beside the
+// baseline form of the same picture above.
+void DecodeProgressiveForThumbnail(benchmark::State& state)
+{
+    const QString path = PictureFile("progressive.jpg", int(state.range(0)));
+    pictures::SetJpegFirstScansUsed(state.range(1) != 0);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(LoadPicture(path, ThumbnailRequest()));
+    pictures::SetJpegFirstScansUsed(true);
+}
+BENCHMARK(DecodeProgressiveForThumbnail)
+    ->ArgNames({"side", "first_scans"})
+    ->Args({1600, 1})
+    ->Args({1600, 0})
+    ->Args({4000, 1})
+    ->Args({4000, 0})
+    ->Unit(benchmark::kMillisecond);
 
 // The whole way through the cache for a picture that has a normal entry: open the file,
 // read its head, read and check the entry.
