@@ -262,10 +262,9 @@ protected:
     // Runs the tests' own Windows program with `arguments`.
     static ProcessResult WindowsProbe(const QStringList& arguments)
     {
-        return RunProcess(kWine,
-                          QStringList{kWindowsBuild + QStringLiteral("/windows_probe.exe")} +
-                              arguments,
-                          SuiteEnvironment(), {}, kWindowTimeout);
+        return RunProcess(
+            kWine, QStringList{kWindowsBuild + QStringLiteral("/windows_probe.exe")} + arguments,
+            SuiteEnvironment(), {}, kWindowTimeout);
     }
 
     // The text on the Windows clipboard, as a Windows program reads it; "(nothing)" without.
