@@ -137,6 +137,12 @@ QByteArray StretchDiBits(const QByteArray& dib, quint32 headerBytes, quint32 ext
                 dib);
 }
 
+QByteArray SetDiBitsToDevice(const QByteArray& dib, quint32 scanLines)
+{
+    return EmfRecord(80,
+                     kBounds + Words32({0, 0, 0, 0, 2, 2, 76, 40, 116, 16, 0, 0, scanLines}) + dib);
+}
+
 QByteArray GradientFill(quint32 mode, std::initializer_list<quint32> corners)
 {
     QByteArray fields = kBounds + Words32({2, quint32(corners.size()) / (mode == 2 ? 3 : 2), mode});
@@ -229,6 +235,8 @@ std::vector<EmfCase> EmfCases()
         // bitmaps
         {"bitmap", StretchDiBits(dib24, 40), true},
         {"bitmap rows past the record", StretchDiBits(dib24, 40, 64), false},
+        {"bitmap of as many scan lines as rows", SetDiBitsToDevice(dib24, 2), true},
+        {"bitmap of scan lines past its rows", SetDiBitsToDevice(dib24, 3), false},
         {"bitmap with a header past the record", StretchDiBits(dib24, 80), false},
         {"8-bit bitmap short of its 256 colors", StretchDiBits(Dib(8, 0, 8), 48), false},
         {"8-bit bitmap with the 2 colors it declares", StretchDiBits(Dib(8, 2, 8), 48), true},

@@ -454,6 +454,9 @@ bool BitmapsAreSound(QByteArrayView record, std::uint32_t type, qint64& pixels)
         // A mono brush without a color table is one bit deep.
         if (type == kEmrCreateMonoBrush && usage == kDibPalIndices && info->bitCount != 1)
             return false;
+        // SetDIBitsToDevice reads as many scan lines as it is told.
+        if (type == kEmrSetDiBitsToDevice && LeU32(record, 72) > std::uint32_t(info->height))
+            return false;
         // AlphaBlend copies the pixels into a bitmap of the size the header states.
         if (type == kEmrAlphaBlend &&
             (info->compressed ||
