@@ -3,7 +3,6 @@
 #include "support/fixture_images.h"
 #include "support/jpeg_fixtures.h"
 #include "support/window_fixture.h"
-#include "support/wine.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -495,8 +494,6 @@ TEST_F(OpenFolderTest, TheWholeCorpusBuildsWithoutACrash)
     QDirIterator files(corpus, QDir::Files, QDirIterator::Subdirectories);
     while (files.hasNext()) {
         const QString file = files.next();
-        if (CrashesWineGdi(file))
-            continue;
         const QString link =
             QDir(corpus).relativeFilePath(file).replace(QLatin1Char('/'), QLatin1Char('_'));
         // Copies: a link on Windows is a shell shortcut, a file of its own.

@@ -58,6 +58,10 @@ struct DibLayout
     Channel red, green, blue, alpha;
     std::vector<QRgb> palette;
     qsizetype defaultBitsOffset = 0;
+    std::uint32_t headerSize = 0;
+    std::uint32_t sizeImage = 0;
+    qsizetype paletteOffset = 0;
+    int colors = 0; // entries of the palette the header declares
 };
 
 bool IsWindowsHeaderSize(std::uint32_t size)
@@ -129,6 +133,7 @@ std::optional<DibHeader> ReadInfoHeader(QByteArrayView dib, std::uint32_t size, 
     header.layout.rows = height < 0 ? -height : height;
     header.layout.bitCount = LeU16(dib, 14);
     header.compression = field(16);
+    header.layout.sizeImage = field(20);
     header.colorsUsed = field(32);
     return header;
 }
@@ -232,6 +237,8 @@ void ReadPalette(QByteArrayView dib, const DibHeader& header, qsizetype paletteO
         declared = header.colorsUsed; // an optional palette that pixels with colors ignore
     }
     const int entrySize = header.paletteEntrySize;
+    layout.paletteOffset = paletteOffset;
+    layout.colors = int(declared);
     layout.defaultBitsOffset = paletteOffset + declared * entrySize;
     if (layout.bitCount > 8)
         return;
@@ -254,6 +261,7 @@ std::optional<DibLayout> ReadLayout(QByteArrayView dib, qsizetype bitsOffset, QS
     if (!header || !CheckHeader(*header, error))
         return std::nullopt;
     DibLayout& layout = header->layout;
+    layout.headerSize = header->size;
     const std::optional<qsizetype> maskBytes = ReadChannels(dib, *header, layout, error);
     if (!maskBytes)
         return std::nullopt;
@@ -446,8 +454,15 @@ std::optional<DibInfo> ReadDibInfo(QByteArrayView dib)
     const auto layout = ReadLayout(dib, -1, error);
     if (!layout)
         return std::nullopt;
-    return DibInfo{layout->width, layout->rows, layout->bitCount, IsRunLength(layout->compression),
-                   layout->defaultBitsOffset};
+    return DibInfo{layout->width,
+                   layout->rows,
+                   layout->bitCount,
+                   IsRunLength(layout->compression),
+                   layout->defaultBitsOffset,
+                   layout->headerSize,
+                   layout->sizeImage,
+                   layout->paletteOffset,
+                   layout->colors};
 }
 
 QImage DecodeDib(QByteArrayView dib, const DibOptions& options, QString& error)

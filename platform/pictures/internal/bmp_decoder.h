@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QString>
 
+#include <cstdint>
 #include <optional>
 
 namespace pictures {
@@ -19,6 +20,10 @@ struct DibInfo
     int bitCount = 0;
     bool compressed = false;  // run-length encoded
     qsizetype bitsOffset = 0; // where the pixels start when they follow the palette
+    std::uint32_t headerSize = 0;
+    std::uint32_t sizeImage = 0; // the bytes of compressed pixels, as the header states
+    qsizetype paletteOffset = 0;
+    int colors = 0; // entries of the palette the header declares
 };
 
 // The bytes of one stored row of `width` pixels of `bitCount` bits: rows are padded to

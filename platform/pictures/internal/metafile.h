@@ -7,14 +7,14 @@
 // drawn at: libwmf and libemf2svg through Qt Svg on Linux, GDI on Windows.
 
 #include "pictures/internal/bmp_decoder.h"
+#include "pictures/metafile_records.h"
 #include "pictures/picture.h"
 
-#include <QByteArray>
 #include <QByteArrayView>
-#include <QRectF>
 #include <QSize>
 #include <QString>
 
+#include <cstdint>
 #include <optional>
 
 namespace pictures {
@@ -25,23 +25,24 @@ inline constexpr qint64 kMaxEmbeddedPixels = qint64(64) << 20;
 
 enum class MetafileKind { Wmf, Emf };
 
-struct MetafileDocument
-{
-    // The metafile as the player gets it: records that run past the data, or past the
-    // end-of-file record, are cut; damaged records are left out; an end-of-file record
-    // ends it; the header's size fields match the records.
-    QByteArray bytes;
-    // The full size in pixels at 96 dpi; empty when only the drawing's bounds can tell.
-    QSize size;
-    // WMF only: the picture's frame in device units of 72 per inch (libwmf's points);
-    // empty when only the drawing's bounds can tell.
-    QRectF frame;
-};
+// How the colors of a bitmap inside a record are given.
+enum DibUsage : std::uint32_t { kDibRgbColors = 0, kDibPalColors = 1, kDibPalIndices = 2 };
 
-// Whether a bitmap inside a record is whole: `info` describes it and `bitsBytes` of its
-// pixels are at hand. Its pixels count towards `pixels`, which may not pass
-// kMaxEmbeddedPixels.
-bool EmbeddedBitmapIsSound(const DibInfo& info, qint64 bitsBytes, qint64& pixels);
+// Whether a bitmap inside a record is whole as GDI reads it: `info` describes it, its
+// colors are of `usage`, `headerBytes` hold its header and color table and `bitsBytes` its
+// pixels. Its pixels count towards `pixels`, which may not pass kMaxEmbeddedPixels.
+bool EmbeddedBitmapIsSound(const DibInfo& info, std::uint32_t usage, qint64 headerBytes,
+                           qint64 bitsBytes, qint64& pixels);
+
+// States the number of colors of a bitmap of up to 8 bits a pixel, whose header lies at
+// `headerAt` in `record`, where its header leaves it to the depth: the format means the
+// same, and Wine's GDI mishandles such a bitmap when it turns a Windows metafile into an
+// enhanced one, writing past what it allocated.
+void StateDibColors(QByteArray& record, qsizetype headerAt, const DibInfo& info);
+
+// Where the pixels of a packed bitmap start, after its header and a color table of
+// `usage`.
+qint64 DibColorTableEnd(const DibInfo& info, std::uint32_t usage);
 
 // A length in pixels, at least 1, of at most a million.
 int MetafilePixels(double length);

@@ -314,11 +314,32 @@ std::optional<WmfSvg> ConvertWmfToSvg(const MetafileDocument& document, QString&
     return WmfSvg{RepairWmfSvg(QByteArray(text, qsizetype(length))), size};
 }
 
+// libemf2svg gives up on a whole file for one EMR_SMALLTEXTOUT, however sound: the
+// records, which PrepareEmf has checked, without those.
+QByteArray WithoutSmallText(const QByteArray& emf)
+{
+    constexpr std::uint32_t kEmrSmallTextOut = 108;
+    QByteArray out = emf.first(LeU32(emf, 4));
+    std::uint32_t records = 1;
+    for (qsizetype pos = out.size(); pos + 8 <= emf.size();) {
+        const qsizetype size = LeU32(emf, pos + 4);
+        if (LeU32(emf, pos) != kEmrSmallTextOut) {
+            out += emf.sliced(pos, size);
+            ++records;
+        }
+        pos += size;
+    }
+    PutLeU32(out, 48, std::uint32_t(out.size()));
+    PutLeU32(out, 52, records);
+    return out;
+}
+
 std::optional<QByteArray> ConvertEmfToSvg(const MetafileDocument& document, QString& error)
 {
     const QMutexLocker lock(&LibraryMutex());
     const CNumericLocale numbers;
-    QByteArray emf = document.bytes; // libemf2svg reads through a pointer to mutable bytes
+    // libemf2svg reads through a pointer to mutable bytes
+    QByteArray emf = WithoutSmallText(document.bytes);
     static char noNamespace[] = "";
     generatorOptions options{};
     options.nameSpace = noNamespace;
