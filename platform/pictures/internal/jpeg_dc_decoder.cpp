@@ -42,6 +42,8 @@ constexpr int kLastCoefficient = 63;
 // the even ones but the first cancel out in its two samples.
 constexpr std::array<int, 5> kReducedLines = {0, 1, 3, 5, 7};
 constexpr int kReducedCoefficients = int(kReducedLines.size() * kReducedLines.size());
+// The AC values among them: slots 1 onwards.
+constexpr std::size_t kKeptAc = kReducedCoefficients - 1;
 
 // Coefficients in the order the data code them, as positions in the 8 x 8 block.
 constexpr std::array<std::uint8_t, 64> kZigzag = {
@@ -208,12 +210,19 @@ struct Component
     // blocks: 1, or 2 where it is subsampled both ways (2 x 2 samples a block).
     int reducedSize = 1;
     // For those, the AC coefficients the 2 x 2 transform takes, kept from the first passes
-    // over them: a plane of blocksWide x blocksHigh values per slot (slot 0, the DC value,
-    // has none), empty until a scan gives that position; each slot's point transform, and
-    // its quantizer.
-    std::array<std::vector<std::int16_t>, kReducedCoefficients> ac{};
-    std::array<int, kReducedCoefficients> acShift{};
+    // over them: kKeptAc values a block (slots 1 onwards, block by block), empty until the
+    // first such pass; each slot's point transform, -1 until a pass gives that position,
+    // and its quantizer.
+    std::vector<std::int16_t> ac;
+    std::array<int, kReducedCoefficients> acShift = UnknownShifts();
     std::array<int, kReducedCoefficients> acQuant{};
+
+    static std::array<int, kReducedCoefficients> UnknownShifts()
+    {
+        std::array<int, kReducedCoefficients> shifts{};
+        shifts.fill(-1);
+        return shifts;
+    }
 
     // Whether a first pass over the band `first` to `last` gives a position still missing.
     bool BandNeeded(int first, int last) const
@@ -222,7 +231,7 @@ struct Component
             return false;
         for (int k = std::max(first, 1); k <= last; ++k) {
             const int slot = kReducedSlot[kZigzag[std::size_t(k)]];
-            if (slot > 0 && ac[std::size_t(slot)].empty())
+            if (slot > 0 && acShift[std::size_t(slot)] < 0)
                 return true;
         }
         return false;
@@ -315,9 +324,9 @@ struct JpegDcDecoder::State
     int spectralStart = 0;
     int spectralEnd = 0;
     int eobRun = 0;
-    // Where a first pass over AC values puts each coefficient of its band, by its place in
-    // the data's order; null for those not kept.
-    std::array<std::int16_t*, 64> acTargets{};
+    // Where in a block's kept values a first pass over AC values puts each coefficient of
+    // its band, by its place in the data's order; -1 for those not kept.
+    std::array<int, 64> acTargets{};
 
     // Entropy-coded data, most significant bit first. Past a marker or the end of the
     // data the bits read as zeros, counted in `padding`: a decode that uses them is
@@ -597,15 +606,15 @@ struct JpegDcDecoder::State
     // not had yet; others of the band are decoded and dropped.
     void StartAcScan(Component& c, int low)
     {
-        acTargets.fill(nullptr);
+        if (c.ac.empty())
+            c.ac.assign(std::size_t(c.blocksWide) * std::size_t(c.blocksHigh) * kKeptAc, 0);
+        acTargets.fill(-1);
         for (int k = spectralStart; k <= spectralEnd; ++k) {
             const int slot = kReducedSlot[kZigzag[std::size_t(k)]];
-            if (slot < 0 || !c.ac[std::size_t(slot)].empty())
+            if (slot <= 0 || c.acShift[std::size_t(slot)] >= 0)
                 continue;
-            std::vector<std::int16_t>& plane = c.ac[std::size_t(slot)];
-            plane.assign(std::size_t(c.blocksWide) * std::size_t(c.blocksHigh), 0);
             c.acShift[std::size_t(slot)] = low;
-            acTargets[std::size_t(k)] = plane.data();
+            acTargets[std::size_t(k)] = slot - 1;
         }
     }
 
@@ -773,7 +782,7 @@ struct JpegDcDecoder::State
 
     // A block of a first pass over AC values: its band's values, of which those the
     // component keeps are stored, or one more of a run of blocks that have none.
-    bool DecodeAcBlock(const HuffmanTable& table, std::size_t block)
+    bool DecodeAcBlock(const HuffmanTable& table, std::int16_t* kept)
     {
         if (eobRun > 0) {
             --eobRun;
@@ -802,8 +811,8 @@ struct JpegDcDecoder::State
             int value = Take(category);
             if (value < (1 << (category - 1)))
                 value -= (1 << category) - 1;
-            if (std::int16_t* target = acTargets[std::size_t(k)])
-                target[block] = std::int16_t(value);
+            if (const int at = acTargets[std::size_t(k)]; at >= 0)
+                kept[at] = std::int16_t(value);
         }
         return true;
     }
@@ -819,7 +828,8 @@ struct JpegDcDecoder::State
             if (restartInterval > 0 && block > 0 && block % restartInterval == 0 &&
                 !Restart(int((block / restartInterval - 1) % 8)))
                 return false;
-            if (!DecodeAcBlock(*scan[0].table, std::size_t(block)) || count < padding)
+            std::int16_t* kept = c.ac.data() + std::size_t(block) * kKeptAc;
+            if (!DecodeAcBlock(*scan[0].table, kept) || count < padding)
                 return false;
         }
         return true;
@@ -1039,17 +1049,22 @@ struct JpegDcDecoder::State
         const int height = decoded.height();
         std::vector<std::uint8_t> samples(std::size_t(width) * std::size_t(height));
         std::array<qint64, kReducedCoefficients> z{};
+        const std::array<std::int16_t, kKeptAc> none{};
         for (int by = 0; by < c.blocksHigh; ++by) {
             for (int bx = 0; bx < c.blocksWide; ++bx) {
                 const std::size_t block = std::size_t(by) * std::size_t(c.blocksWide) + bx;
+                const std::int16_t* kept = c.ac.empty() ? none.data() : &c.ac[block * kKeptAc];
                 z[0] = DequantizedDc(c.dc[std::size_t(by) * std::size_t(c.gridWide) + bx], c.shift,
                                      c.quant);
-                for (std::size_t slot = 1; slot < z.size(); ++slot) {
-                    z[slot] = c.ac[slot].empty() ? 0
-                                                 : DequantizedAc(c.ac[slot][block], c.acShift[slot],
-                                                                 c.acQuant[slot]);
+                std::array<std::uint8_t, 4> block2x2{};
+                if (std::equal(kept, kept + kKeptAc, none.begin())) {
+                    // Without AC values the transform comes to the DC value's alone.
+                    block2x2.fill(RangeLimit((z[0] + 4) >> 3));
+                } else {
+                    for (std::size_t slot = 1; slot < z.size(); ++slot)
+                        z[slot] = DequantizedAc(kept[slot - 1], c.acShift[slot], c.acQuant[slot]);
+                    block2x2 = ReducedTransform(z);
                 }
-                const std::array<std::uint8_t, 4> block2x2 = ReducedTransform(z);
                 for (int j = 0; j < 2; ++j) {
                     const int top = (2 * by + j) * down;
                     for (int i = 0; i < 2; ++i) {
