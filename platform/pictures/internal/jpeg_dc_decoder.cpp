@@ -1178,8 +1178,7 @@ qint64 JpegDcDecoder::HeldBytes() const
     // The AC values that components of 2 x 2 samples a block keep, at most.
     for (const Component& c : s.components) {
         if (c.reducedSize == 2)
-            values += qint64(c.blocksWide) * c.blocksHigh * (kReducedCoefficients - 1) *
-                      qint64(sizeof(std::int16_t));
+            values += qint64(c.blocksWide) * c.blocksHigh * qint64(kKeptAc * sizeof(std::int16_t));
     }
     // The picture and the samples of each component at its size.
     const QSize decoded = s.DecodedSize();
