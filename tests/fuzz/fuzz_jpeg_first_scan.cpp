@@ -1,4 +1,5 @@
-// Feeds arbitrary bytes to the decoder of a progressive JPEG's leading DC scans: it must
+// Feeds arbitrary bytes to the decoder of a progressive JPEG's leading scans (DC values,
+// and the AC values of chroma subsampled both ways, with those between skipped): it must
 // refuse or decode cleanly, never read out of bounds, crash, hang or allocate what the
 // bytes merely claim. What it decodes has a pixel per 8 x 8 block of a frame the bytes can
 // hold, in one of its two pixel formats.

@@ -6,6 +6,8 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace pictures {
@@ -28,6 +30,40 @@ constexpr int kMaxRefinedSteps = 64;
 // Segments before and between the scans; a file with more is not worth reading on.
 constexpr int kMaxSegments = 1024;
 constexpr int kFastBits = 9;
+// An AC value of 8-bit samples has at most 10 bits; a longer one means damage.
+constexpr int kMaxAcCategory = 10;
+// The most low bits a first pass over AC values may leave to later scans: each unknown bit
+// of a chroma coefficient moves its pixels by up to a few levels, and beyond two the full
+// decode does better.
+constexpr int kMaxAcShift = 2;
+constexpr int kLastCoefficient = 63;
+
+// The rows and columns of a block whose coefficients the 2 x 2 inverse transform takes;
+// the even ones but the first cancel out in its two samples.
+constexpr std::array<int, 5> kReducedLines = {0, 1, 3, 5, 7};
+constexpr int kReducedCoefficients = int(kReducedLines.size() * kReducedLines.size());
+// The AC values among them: slots 1 onwards.
+constexpr std::size_t kKeptAc = kReducedCoefficients - 1;
+
+// Coefficients in the order the data code them, as positions in the 8 x 8 block.
+constexpr std::array<std::uint8_t, 64> kZigzag = {
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+    41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+
+// Where a position of the block is kept among the reduced coefficients; -1: not kept.
+constexpr std::array<int, 64> ReducedSlots()
+{
+    std::array<int, 64> slots{};
+    slots.fill(-1);
+    for (std::size_t row = 0; row < kReducedLines.size(); ++row) {
+        for (std::size_t column = 0; column < kReducedLines.size(); ++column)
+            slots[std::size_t(kReducedLines[row]) * 8 + std::size_t(kReducedLines[column])] =
+                int(row * kReducedLines.size() + column);
+    }
+    return slots;
+}
+constexpr std::array<int, 64> kReducedSlot = ReducedSlots();
 
 enum Marker : int {
     kSof2 = 0xC2,
@@ -67,6 +103,30 @@ public:
         return buffer_[std::size_t(at_++)];
     }
 
+    // Reads over entropy-coded data, its stuffed bytes and restart markers, to the marker
+    // that ends it: that marker's code, or -1 at the end of the data.
+    int SkipToMarker()
+    {
+        while (true) {
+            if (at_ == end_ && !Refill())
+                return -1;
+            const std::uint8_t* from = buffer_.data() + at_;
+            const void* found = std::memchr(from, 0xFF, std::size_t(end_ - at_));
+            if (found == nullptr) {
+                at_ = end_;
+                continue;
+            }
+            at_ += static_cast<const std::uint8_t*>(found) - from + 1;
+            int code = 0xFF;
+            while (code == 0xFF)
+                code = Next();
+            if (code < 0)
+                return -1;
+            if (code != 0 && (code < kRst0 || code > kRst7))
+                return code;
+        }
+    }
+
     bool Skip(qint64 count)
     {
         const qint64 buffered = std::min(count, end_ - at_);
@@ -92,7 +152,7 @@ private:
     qint64 end_ = 0;
 };
 
-// A DC table as a canonical Huffman code: a lookup of the first kFastBits bits for the
+// A Huffman table as a canonical code: a lookup of the first kFastBits bits for the
 // short codes, and the largest code of each length for the others.
 struct HuffmanTable
 {
@@ -146,7 +206,41 @@ struct Component
     int shift = 0;                // the successive approximation's point transform
     int quant = 0;                // the DC quantizer when its scan began
     bool decoded = false;
+    // The size of the inverse transform a decode at 1/8 scale gives this component's
+    // blocks: 1, or 2 where it is subsampled both ways (2 x 2 samples a block).
+    int reducedSize = 1;
+    // For those, the AC coefficients the 2 x 2 transform takes, kept from the first passes
+    // over them: kKeptAc values a block (slots 1 onwards, block by block), empty until the
+    // first such pass; each slot's point transform, -1 until a pass gives that position,
+    // and its quantizer.
+    std::vector<std::int16_t> ac;
+    std::array<int, kReducedCoefficients> acShift = UnknownShifts();
+    std::array<int, kReducedCoefficients> acQuant{};
+
+    static std::array<int, kReducedCoefficients> UnknownShifts()
+    {
+        std::array<int, kReducedCoefficients> shifts{};
+        shifts.fill(-1);
+        return shifts;
+    }
+
+    // Whether a first pass over the band `first` to `last` gives a position still missing.
+    bool BandNeeded(int first, int last) const
+    {
+        if (reducedSize != 2)
+            return false;
+        for (int k = std::max(first, 1); k <= last; ++k) {
+            const int slot = kReducedSlot[kZigzag[std::size_t(k)]];
+            if (slot > 0 && acShift[std::size_t(slot)] < 0)
+                return true;
+        }
+        return false;
+    }
+
+    bool NeedsAc() const { return BandNeeded(1, kLastCoefficient); }
 };
+
+enum class ScanKind { DcFirst, AcFirst, Skipped };
 
 struct ScanPart
 {
@@ -209,7 +303,8 @@ struct JpegDcDecoder::State
 
     ByteReader bytes;
     std::array<HuffmanTable, 4> tables{};
-    std::array<int, 4> quantizers{};
+    std::array<HuffmanTable, 4> acTables{};
+    std::array<std::array<int, 64>, 4> quantizers{}; // by position in the block
     std::array<bool, 4> quantDefined{};
     std::vector<Component> components;
     QSize size;
@@ -225,6 +320,13 @@ struct JpegDcDecoder::State
 
     // The scan under way.
     std::vector<ScanPart> scan;
+    ScanKind scanKind = ScanKind::Skipped;
+    int spectralStart = 0;
+    int spectralEnd = 0;
+    int eobRun = 0;
+    // Where in a block's kept values a first pass over AC values puts each coefficient of
+    // its band, by its place in the data's order; -1 for those not kept.
+    std::array<int, 64> acTargets{};
 
     // Entropy-coded data, most significant bit first. Past a marker or the end of the
     // data the bits read as zeros, counted in `padding`: a decode that uses them is
@@ -287,9 +389,11 @@ struct JpegDcDecoder::State
             const std::size_t entries = precision == 0 ? 64 : 128;
             if (precision > 1 || slot > 3 || at + 1 + entries > payload.size())
                 return false;
-            // The first entry, in zigzag order, is the DC quantizer.
-            quantizers[std::size_t(slot)] =
-                precision == 0 ? payload[at + 1] : (payload[at + 1] << 8 | payload[at + 2]);
+            for (std::size_t i = 0; i < 64; ++i) {
+                const std::size_t entry = at + 1 + (precision == 0 ? i : 2 * i);
+                quantizers[std::size_t(slot)][kZigzag[i]] =
+                    precision == 0 ? payload[entry] : (payload[entry] << 8 | payload[entry + 1]);
+            }
             quantDefined[std::size_t(slot)] = true;
             at += 1 + entries;
         }
@@ -317,8 +421,8 @@ struct JpegDcDecoder::State
             if (tableClass > 1 || slot > 3 || symbolCount > 256 ||
                 at + std::size_t(symbolCount) > payload.size())
                 return false;
-            if (tableClass == 0) {
-                HuffmanTable& table = tables[std::size_t(slot)];
+            if (tableClass <= 1) {
+                HuffmanTable& table = (tableClass == 0 ? tables : acTables)[std::size_t(slot)];
                 std::copy_n(payload.begin() + qsizetype(at), symbolCount, table.symbols.begin());
                 if (!table.Build(counts, symbolCount))
                     return false;
@@ -397,12 +501,29 @@ struct JpegDcDecoder::State
             c.gridHigh = mcusHigh * c.v;
             c.blocksWide = CeilDiv(CeilDiv(width * c.h, maxH), 8);
             c.blocksHigh = CeilDiv(CeilDiv(height * c.v, maxV), 8);
+            c.reducedSize = ReducedSize(c);
+            // Larger reduced transforms are rare enough to leave to the full decode.
+            if (c.reducedSize > 2)
+                return false;
         }
         return true;
     }
 
-    // The header of a scan. True when it is a first pass over DC values of components that
-    // have none yet; the scan's parts are then set up.
+    // As libjpeg scales a component at 1/8: its blocks give twice the samples for as long
+    // as the component stays at most as fine as the picture at that scale both ways.
+    int ReducedSize(const Component& c) const
+    {
+        int reduced = 1;
+        while (reduced < 8 && maxH % (c.h * reduced * 2) == 0 && maxV % (c.v * reduced * 2) == 0)
+            reduced *= 2;
+        return reduced;
+    }
+
+    // The header of a scan, and which kind it is: a first pass over DC values of
+    // components that have none yet, or over AC values of a component whose 2 x 2 samples
+    // need them, are decoded; the others are skipped. False for a scan that does not fit
+    // the frame, one that calls for a table not defined, and one of AC values or a
+    // refinement before every component has its DC values.
     bool ReadScanHeader(int length)
     {
         std::vector<std::uint8_t> payload;
@@ -412,36 +533,67 @@ struct JpegDcDecoder::State
         if (count < 1 || count > kMaxComponents || length != 4 + 2 * count)
             return false;
         const std::size_t end = 1 + 2 * std::size_t(count);
-        const int spectralStart = payload[end];
-        const int spectralEnd = payload[end + 1];
+        spectralStart = payload[end];
+        spectralEnd = payload[end + 1];
         const int high = payload[end + 2] >> 4;
         const int low = payload[end + 2] & 15;
-        if (spectralStart != 0 || spectralEnd != 0 || high != 0 || low > kMaxShift)
+        if (low > kMaxShift || spectralEnd > kLastCoefficient || spectralStart > spectralEnd ||
+            (spectralStart == 0 && spectralEnd != 0) || (spectralStart > 0 && count != 1))
             return false;
         scan.clear();
         int blocksInMcu = 0;
         for (int i = 0; i < count; ++i) {
             const int id = payload[1 + 2 * std::size_t(i)];
-            const int slot = payload[2 + 2 * std::size_t(i)] >> 4;
             const auto found = std::find_if(components.begin(), components.end(),
                                             [&](const Component& c) { return c.id == id; });
-            if (found == components.end() || found->decoded || slot > 3 ||
-                !tables[std::size_t(slot)].defined || !quantDefined[std::size_t(found->quantTable)])
+            if (found == components.end())
                 return false;
             for (const ScanPart& part : scan) {
                 if (part.component == &*found)
                     return false;
             }
             blocksInMcu += found->h * found->v;
-            scan.push_back({&*found, &tables[std::size_t(slot)], 0});
+            scan.push_back({&*found, nullptr, 0});
         }
         if (count > 1 && blocksInMcu > kMaxBlocksInMcu)
             return false;
-        for (ScanPart& part : scan) {
-            Component& c = *part.component;
+        if (spectralStart == 0 && high == 0)
+            return StartDcScan(payload);
+        if (!AllDecoded())
+            return false;
+        Component& c = *scan[0].component;
+        scanKind = spectralStart > 0 && high == 0 && c.BandNeeded(spectralStart, spectralEnd)
+                       ? ScanKind::AcFirst
+                       : ScanKind::Skipped;
+        if (scanKind == ScanKind::Skipped)
+            return true;
+        const int slot = payload[2] & 15;
+        if (slot > 3 || !acTables[std::size_t(slot)].defined || low > kMaxAcShift)
+            return false;
+        scan[0].table = &acTables[std::size_t(slot)];
+        StartAcScan(c, low);
+        return true;
+    }
+
+    bool StartDcScan(const std::vector<std::uint8_t>& payload)
+    {
+        scanKind = ScanKind::DcFirst;
+        const int low = payload[payload.size() - 1] & 15;
+        for (std::size_t i = 0; i < scan.size(); ++i) {
+            Component& c = *scan[i].component;
+            const int slot = payload[2 + 2 * i] >> 4;
+            if (c.decoded || slot > 3 || !tables[std::size_t(slot)].defined ||
+                !quantDefined[std::size_t(c.quantTable)])
+                return false;
+            scan[i].table = &tables[std::size_t(slot)];
             c.shift = low;
             // libjpeg takes a component's quantizers when its first scan begins.
-            c.quant = quantizers[std::size_t(c.quantTable)];
+            const std::array<int, 64>& table = quantizers[std::size_t(c.quantTable)];
+            c.quant = table[0];
+            for (std::size_t k = 0; k < 64; ++k) {
+                if (kReducedSlot[k] >= 0)
+                    c.acQuant[std::size_t(kReducedSlot[k])] = table[k];
+            }
             // The low bits a later scan refines must not matter more than a few levels:
             // a coarse quantizer makes them count, and then only the full decode will do.
             if (((1 << low) - 1) * c.quant > kMaxRefinedSteps)
@@ -450,13 +602,31 @@ struct JpegDcDecoder::State
         return true;
     }
 
+    // Makes room for the coefficients of the scan's band that the component keeps and has
+    // not had yet; others of the band are decoded and dropped.
+    void StartAcScan(Component& c, int low)
+    {
+        if (c.ac.empty())
+            c.ac.assign(std::size_t(c.blocksWide) * std::size_t(c.blocksHigh) * kKeptAc, 0);
+        acTargets.fill(-1);
+        for (int k = spectralStart; k <= spectralEnd; ++k) {
+            const int slot = kReducedSlot[kZigzag[std::size_t(k)]];
+            if (slot <= 0 || c.acShift[std::size_t(slot)] >= 0)
+                continue;
+            c.acShift[std::size_t(slot)] = low;
+            acTargets[std::size_t(k)] = slot - 1;
+        }
+    }
+
     // Reads segments up to the next scan header and reads that. Only the segments that
-    // may come before and between scans are taken; a second frame, a DNL or an end of
+    // may come before and between scans are taken; a second frame, a DNL or the end of the
     // image first means this is not a file we decode.
     bool ReadUntilScan(int code)
     {
         for (; segments < kMaxSegments; ++segments) {
             if (code < 0)
+                return false;
+            if (code == kEoi)
                 return false;
             if ((code >= kRst0 && code <= kRst7) || code == kTem) {
                 code = ReadMarker();
@@ -586,8 +756,19 @@ struct JpegDcDecoder::State
         marker = -1;
     }
 
+    // The marker that ends the scan under way, read over its data without decoding them;
+    // -1 when the data end first.
+    int SkipScanRest()
+    {
+        if (marker < 0 && !ended) {
+            marker = bytes.SkipToMarker();
+            ended = marker < 0;
+        }
+        return ended ? -1 : marker;
+    }
+
     // After every restart interval comes the next of RST0 to RST7 in turn; the predictors
-    // start again from zero.
+    // and the run of empty blocks start again from zero.
     bool Restart(int number)
     {
         if (SkipToMarker() != kRst0 + number % 8)
@@ -595,7 +776,87 @@ struct JpegDcDecoder::State
         ResetBits();
         for (ScanPart& part : scan)
             part.predictor = 0;
+        eobRun = 0;
         return true;
+    }
+
+    // A block of a first pass over AC values: its band's values, of which those the
+    // component keeps are stored, or one more of a run of blocks that have none.
+    bool DecodeAcBlock(const HuffmanTable& table, std::int16_t* kept)
+    {
+        if (eobRun > 0) {
+            --eobRun;
+            return true;
+        }
+        for (int k = spectralStart; k <= spectralEnd; ++k) {
+            Fill();
+            const int symbol = DecodeSymbol(table);
+            if (symbol < 0)
+                return false;
+            const int run = symbol >> 4;
+            const int category = symbol & 15;
+            if (category == 0) {
+                if (run == 15) {
+                    k += 15;
+                    continue;
+                }
+                eobRun = (1 << run) - 1;
+                if (run > 0)
+                    eobRun += Take(run);
+                return true;
+            }
+            k += run;
+            if (k > spectralEnd || category > kMaxAcCategory)
+                return false;
+            int value = Take(category);
+            if (value < (1 << (category - 1)))
+                value -= (1 << category) - 1;
+            if (const int at = acTargets[std::size_t(k)]; at >= 0)
+                kept[at] = std::int16_t(value);
+        }
+        return true;
+    }
+
+    bool DecodeAcScan()
+    {
+        Component& c = *scan[0].component;
+        const qint64 blocks = qint64(c.blocksWide) * c.blocksHigh;
+        ResetBits();
+        ended = false;
+        eobRun = 0;
+        for (qint64 block = 0; block < blocks; ++block) {
+            if (restartInterval > 0 && block > 0 && block % restartInterval == 0 &&
+                !Restart(int((block / restartInterval - 1) % 8)))
+                return false;
+            std::int16_t* kept = c.ac.data() + std::size_t(block) * kKeptAc;
+            if (!DecodeAcBlock(*scan[0].table, kept) || count < padding)
+                return false;
+        }
+        return true;
+    }
+
+    bool DecodeScanUnderWay()
+    {
+        switch (scanKind) {
+        case ScanKind::DcFirst:
+            return DecodeScan();
+        case ScanKind::AcFirst:
+            return DecodeAcScan();
+        case ScanKind::Skipped:
+            ResetBits();
+            ended = false;
+            return true;
+        }
+        return false;
+    }
+
+    // Every component has its DC values, and those that take 2 x 2 samples a block have
+    // every AC value they keep, if only in its high bits: the scans that follow are not
+    // needed.
+    bool AllRead() const
+    {
+        return AllDecoded() && std::none_of(components.begin(), components.end(),
+                                            [](const Component& c) { return c.NeedsAc(); });
     }
 
     bool DecodeMcu(int mcu)
@@ -685,10 +946,8 @@ struct JpegDcDecoder::State
         return samples;
     }
 
-    // A component's samples at the picture's size: each block's value repeated over the
-    // pixels it covers, as libjpeg repeats them at 1/8 scale. (Chroma halved both ways is
-    // refined after, by FollowLuma; interpolating between blocks instead, as libjpeg's smooth
-    // upsampling does at larger scales, comes out further from the full decode.)
+    // A component whose blocks give one sample each, at the picture's size: each block's
+    // value repeated over the pixels it covers, as libjpeg repeats them at 1/8 scale.
     std::vector<std::uint8_t> Samples(const Component& c, QSize decoded) const
     {
         const std::vector<std::uint8_t> table = SampleTable(c);
@@ -708,86 +967,118 @@ struct JpegDcDecoder::State
         return samples;
     }
 
-    bool ChromaHalvedBothWays(const Component& c) const
+    // A coefficient's value as the picture takes it, dequantized: where a later scan would
+    // refine its low bits, at the middle of the values it may have. A DC value's refinement
+    // adds to it; an AC value's adds to its magnitude, and one still zero may become +-1 or
+    // so, which is as likely either way.
+    static qint64 DequantizedDc(int value, int shift, int quant)
     {
-        return components[0].h == maxH && components[0].v == maxV && c.h * 2 == maxH &&
-               c.v * 2 == maxV;
+        const qint64 twice = 2 * (qint64(value) * (qint64(1) << shift)) + (1 << shift) - 1;
+        return (twice * quant + 1) >> 1;
     }
 
-    // Where chroma is halved both ways, a full decode at 1/8 scale gives each chroma block
-    // 2 x 2 pixels from its lowest AC coefficients, which the leading scans lack. Luma has
-    // its own value for each of those pixels. Over the 3 x 3 blocks around, chroma follows
-    // luma by some slope, more or less closely; the block's pixels take the luma's detail by
-    // that slope, weighted by how closely the two agree there (the squared correlation), and
-    // keep the block's DC value as their mean. On the benchmark's 200 web-size pictures
-    // (jpegtran's order) this brings the thumbnails nearer the full decode's than repeating
-    // the value: a mean difference of 0.68 levels instead of 0.83, at most 23 in a pixel
-    // instead of 26.
-    static void FollowLuma(const std::vector<std::uint8_t>& luma, std::vector<std::uint8_t>& chroma,
-                           QSize size)
+    static qint64 DequantizedAc(int value, int shift, int quant)
     {
-        const int width = size.width();
-        const int height = size.height();
-        const int blocksWide = (width + 1) / 2;
-        const int blocksHigh = (height + 1) / 2;
-        const auto at = [&](int x, int y) {
-            return std::size_t(std::min(y, height - 1)) * std::size_t(width) +
-                   std::size_t(std::min(x, width - 1));
+        if (value == 0)
+            return 0;
+        const qint64 twice = 2 * (qint64(std::abs(value)) << shift) + (1 << shift) - 1;
+        const qint64 magnitude = (twice * quant + 1) >> 1;
+        return value < 0 ? -magnitude : magnitude;
+    }
+
+    // libjpeg's range limit after its inverse transforms: the sample level-shifted, clamped
+    // within a span of +-512 and wrapped beyond it, as its table of 1024 entries does.
+    static std::uint8_t RangeLimit(qint64 value)
+    {
+        const int masked = int(value & 1023);
+        if (masked < 128)
+            return std::uint8_t(masked + 128);
+        if (masked < 512)
+            return 255;
+        if (masked < 896)
+            return 0;
+        return std::uint8_t(masked - 896);
+    }
+
+    // The 2 x 2 samples of a block from its dequantized coefficients (by slot), computed as
+    // libjpeg's reduced inverse transform computes them, with its constants and rounding:
+    // columns into a workspace scaled by 2 bits, then rows. Ours because libjpeg has no way
+    // to take coefficients it did not decode itself.
+    static std::array<std::uint8_t, 4>
+    ReducedTransform(const std::array<qint64, kReducedCoefficients>& z)
+    {
+        constexpr int kConstBits = 13;
+        constexpr int kPass1Bits = 2;
+        constexpr qint64 kEvenScale = qint64(1) << (kConstBits + 2);
+        // sqrt(2) times the sums of cosines that lines 1, 3, 5 and 7 add, in 13-bit fixed point.
+        constexpr std::array<qint64, 5> kOdd = {0, 29692, -10426, 6967, -5906};
+        const auto descale = [](qint64 x, int bits) {
+            return (x + (qint64(1) << (bits - 1))) >> bits;
         };
-        // Each block's luma mean and chroma value, before any block is changed.
-        std::vector<double> lumaOf(std::size_t(blocksWide) * std::size_t(blocksHigh));
-        std::vector<double> chromaOf(lumaOf.size());
-        for (int by = 0; by < blocksHigh; ++by) {
-            for (int bx = 0; bx < blocksWide; ++bx) {
-                const std::size_t block = std::size_t(by) * std::size_t(blocksWide) + bx;
-                lumaOf[block] = (luma[at(2 * bx, 2 * by)] + luma[at(2 * bx + 1, 2 * by)] +
-                                 luma[at(2 * bx, 2 * by + 1)] + luma[at(2 * bx + 1, 2 * by + 1)]) /
-                                4.0;
-                chromaOf[block] = chroma[at(2 * bx, 2 * by)];
-            }
+        constexpr std::size_t kLines = kReducedLines.size();
+        std::array<std::array<qint64, kLines>, 2> workspace{};
+        for (std::size_t column = 0; column < kLines; ++column) {
+            const qint64 even = z[column] * kEvenScale;
+            qint64 odd = 0;
+            for (std::size_t row = 1; row < kLines; ++row)
+                odd += z[row * kLines + column] * kOdd[row];
+            workspace[0][column] = descale(even + odd, kConstBits - kPass1Bits + 2);
+            workspace[1][column] = descale(even - odd, kConstBits - kPass1Bits + 2);
         }
-        constexpr double kMaxSlope = 2;
-        for (int by = 0; by < blocksHigh; ++by) {
-            for (int bx = 0; bx < blocksWide; ++bx) {
-                double sumL = 0;
-                double sumC = 0;
-                double sumLL = 0;
-                double sumLC = 0;
-                double sumCC = 0;
-                for (int dy = -1; dy <= 1; ++dy) {
-                    for (int dx = -1; dx <= 1; ++dx) {
-                        const std::size_t block =
-                            std::size_t(std::clamp(by + dy, 0, blocksHigh - 1)) *
-                                std::size_t(blocksWide) +
-                            std::size_t(std::clamp(bx + dx, 0, blocksWide - 1));
-                        const double l = lumaOf[block];
-                        const double c = chromaOf[block];
-                        sumL += l;
-                        sumC += c;
-                        sumLL += l * l;
-                        sumLC += l * c;
-                        sumCC += c * c;
+        std::array<std::uint8_t, 4> samples{};
+        for (std::size_t row = 0; row < 2; ++row) {
+            const qint64 even = workspace[row][0] * kEvenScale;
+            qint64 odd = 0;
+            for (std::size_t column = 1; column < kLines; ++column)
+                odd += workspace[row][column] * kOdd[column];
+            constexpr int kBits = kConstBits + kPass1Bits + 3 + 2;
+            samples[2 * row] = RangeLimit(descale(even + odd, kBits));
+            samples[2 * row + 1] = RangeLimit(descale(even - odd, kBits));
+        }
+        return samples;
+    }
+
+    // A component whose blocks give 2 x 2 samples: each block's, from its DC value and the
+    // AC values kept, repeated over the pixels they cover where the component is coarser
+    // still.
+    std::vector<std::uint8_t> ReducedSamples(const Component& c, QSize decoded) const
+    {
+        const int across = maxH / c.h / 2;
+        const int down = maxV / c.v / 2;
+        const int width = decoded.width();
+        const int height = decoded.height();
+        std::vector<std::uint8_t> samples(std::size_t(width) * std::size_t(height));
+        std::array<qint64, kReducedCoefficients> z{};
+        const std::array<std::int16_t, kKeptAc> none{};
+        for (int by = 0; by < c.blocksHigh; ++by) {
+            for (int bx = 0; bx < c.blocksWide; ++bx) {
+                const std::size_t block = std::size_t(by) * std::size_t(c.blocksWide) + bx;
+                const std::int16_t* kept = c.ac.empty() ? none.data() : &c.ac[block * kKeptAc];
+                z[0] = DequantizedDc(c.dc[std::size_t(by) * std::size_t(c.gridWide) + bx], c.shift,
+                                     c.quant);
+                std::array<std::uint8_t, 4> block2x2{};
+                if (std::equal(kept, kept + kKeptAc, none.begin())) {
+                    // Without AC values the transform comes to the DC value's alone.
+                    block2x2.fill(RangeLimit((z[0] + 4) >> 3));
+                } else {
+                    for (std::size_t slot = 1; slot < z.size(); ++slot)
+                        z[slot] = DequantizedAc(kept[slot - 1], c.acShift[slot], c.acQuant[slot]);
+                    block2x2 = ReducedTransform(z);
+                }
+                for (int j = 0; j < 2; ++j) {
+                    const int top = (2 * by + j) * down;
+                    for (int i = 0; i < 2; ++i) {
+                        const int left = (2 * bx + i) * across;
+                        for (int y = top; y < std::min(top + down, height); ++y) {
+                            for (int x = left; x < std::min(left + across, width); ++x)
+                                samples[std::size_t(y) * std::size_t(width) + std::size_t(x)] =
+                                    block2x2[std::size_t(j) * 2 + std::size_t(i)];
+                        }
                     }
                 }
-                const double varianceL = sumLL - sumL * sumL / 9;
-                const double varianceC = sumCC - sumC * sumC / 9;
-                const double covariance = sumLC - sumL * sumC / 9;
-                if (varianceL < 1e-6 || varianceC < 1e-6)
-                    continue;
-                const double agreement = covariance * covariance / (varianceL * varianceC);
-                const double slope =
-                    std::clamp(covariance / varianceL * agreement, -kMaxSlope, kMaxSlope);
-                const std::size_t block = std::size_t(by) * std::size_t(blocksWide) + bx;
-                for (int y = 2 * by; y < std::min(2 * by + 2, height); ++y) {
-                    for (int x = 2 * bx; x < std::min(2 * bx + 2, width); ++x) {
-                        const std::size_t pixel = std::size_t(y) * std::size_t(width) + x;
-                        const double value =
-                            chromaOf[block] + slope * (luma[pixel] - lumaOf[block]);
-                        chroma[pixel] = std::uint8_t(std::clamp(std::lround(value), 0L, 255L));
-                    }
-                }
             }
         }
+        return samples;
     }
 
     QImage Picture() const
@@ -801,13 +1092,7 @@ struct JpegDcDecoder::State
         std::vector<std::vector<std::uint8_t>> planes;
         planes.reserve(components.size());
         for (const Component& c : components)
-            planes.push_back(Samples(c, decoded));
-        if (coding == ColorCoding::YCbCr || coding == ColorCoding::Ycck) {
-            for (std::size_t i = 1; i < 3; ++i) {
-                if (ChromaHalvedBothWays(components[i]))
-                    FollowLuma(planes[0], planes[i], decoded);
-            }
-        }
+            planes.push_back(c.reducedSize == 2 ? ReducedSamples(c, decoded) : Samples(c, decoded));
         const std::size_t count = components.size();
         const std::size_t width = std::size_t(decoded.width());
         std::array<int, kMaxComponents> sample{};
@@ -871,7 +1156,7 @@ bool JpegDcDecoder::ReadHeaders()
     State& s = *state_;
     if (s.ReadMarker() != kSoi)
         return false;
-    return s.ReadUntilScan(s.ReadMarker());
+    return s.ReadUntilScan(s.ReadMarker()) && s.scanKind == ScanKind::DcFirst;
 }
 
 QSize JpegDcDecoder::StoredSize() const
@@ -890,10 +1175,14 @@ qint64 JpegDcDecoder::HeldBytes() const
     qint64 values = 0;
     for (const Component& c : s.components)
         values += qint64(c.gridWide) * c.gridHigh * qint64(sizeof(std::int16_t));
-    // The picture, the samples of each component at its size, and the block means that
-    // chroma following luma takes (two doubles for each block of 2 x 2 pixels).
+    // The AC values that components of 2 x 2 samples a block keep, at most.
+    for (const Component& c : s.components) {
+        if (c.reducedSize == 2)
+            values += qint64(c.blocksWide) * c.blocksHigh * qint64(kKeptAc * sizeof(std::int16_t));
+    }
+    // The picture and the samples of each component at its size.
     const QSize decoded = s.DecodedSize();
-    const qint64 depth = (s.components.size() == 1 ? 1 : 4 + 4) + qint64(s.components.size());
+    const qint64 depth = (s.components.size() == 1 ? 1 : 4) + qint64(s.components.size());
     return kBufferBytes + values + qint64(decoded.width()) * decoded.height() * depth;
 }
 
@@ -903,12 +1192,13 @@ QImage JpegDcDecoder::Decode()
     if (s.components.empty() || s.scan.empty())
         return {};
     while (true) {
-        if (!s.DecodeScan())
+        if (!s.DecodeScanUnderWay())
             return {};
-        if (s.AllDecoded())
+        if (s.AllRead())
             return s.Picture();
-        // The scans that follow must be first passes over the DC values of the others.
-        if (!s.ReadUntilScan(s.SkipToMarker()))
+        // An image that ends without the values needed is left to libjpeg, which then
+        // smooths the blocks whose low AC values are missing.
+        if (!s.ReadUntilScan(s.SkipScanRest()))
             return {};
     }
 }

@@ -1,9 +1,11 @@
 #pragma once
 
-// The DC values of a progressive JPEG, read from its leading scans alone: one value per
-// 8 x 8 block, which is all a decode at 1/8 scale turns into pixels (its 1 x 1 inverse
-// transform takes the DC value alone). Our own reader, since libjpeg allocates and clears
-// the coefficients of the whole image before it reads the first scan.
+// A progressive JPEG at 1/8 scale, read from its leading scans alone. Such a decode turns
+// most components' blocks into one pixel each, by a 1 x 1 inverse transform of the DC value
+// alone; a component subsampled both ways gets 2 x 2 samples a block instead, from a 2 x 2
+// transform that also takes some of its lowest AC values, which its first AC scans give.
+// Our own reader, since libjpeg allocates and clears the coefficients of the whole image
+// before it reads the first scan.
 
 #include <QImage>
 #include <QSize>
@@ -38,12 +40,15 @@ public:
     // What decoding holds at its fullest: the read buffer, the DC values and the picture.
     qint64 HeldBytes() const;
 
-    // Decodes the DC scans that lead the file and makes the picture of their values:
-    // chroma repeated over the blocks it covers, then YCbCr, RGB, CMYK or YCCK turned into
+    // Decodes the DC scans that lead the file, and for components subsampled both ways the
+    // first passes over the AC values they keep, skipping the scans in between over their
+    // data; reads nothing after the last it needs. Makes the picture: a component's
+    // samples repeated over the pixels they cover, then YCbCr, RGB, CMYK or YCCK turned into
     // RGB as libjpeg and Qt's JPEG reader turn them; grey stays grey (Format_Grayscale8).
-    // Null when a scan of another kind comes before every component has its DC values, or
-    // the data are damaged: restart markers out of order, a code no table has, values out of
-    // range, data that end early.
+    // Low bits that later scans would refine are taken at the middle of what they may be.
+    // Null when a scan of another kind comes before every component has its DC values, when
+    // the image ends before the AC values needed, or when the data are damaged: restart
+    // markers out of order, a code no table has, values out of range, data that end early.
     QImage Decode();
 
 private:
