@@ -139,7 +139,16 @@ QString BrowseShellForFolder(HWND owner, const QString& title,
 int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM /*messageData*/, LPARAM callbackData)
 {
     // A null list would select nothing the caller named.
-    if (message == BFFM_INITIALIZED && callbackData != 0)
+    if (message != BFFM_INITIALIZED || callbackData == 0)
+        return 0;
+    // A folder goes by its path, which the dialog parses against the tree it has just
+    // filled: Wine's tree does not find every list made before it (a folder whose
+    // contents have changed since). An item without a path goes by its list.
+    const auto list = reinterpret_cast<PCIDLIST_ABSOLUTE>(callbackData);
+    std::vector<wchar_t> path(kLongestPath, L'\0');
+    if (FileSystemPath(list, path.data(), kLongestPath))
+        SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(path.data()));
+    else
         SendMessageW(dialog, BFFM_SETSELECTIONW, FALSE, callbackData);
     return 0;
 }

@@ -37,7 +37,8 @@ QString BrowseShellForFolder(HWND owner, const QString& title,
                              const ShellFolderCalls& shell);
 
 // The dialog's event callback: once the dialog is ready (BFFM_INITIALIZED) it selects the
-// item-ID list it was given as `callbackData`. Other messages are ignored. Returns 0.
+// item given as `callbackData`, an item-ID list: by its path where it has one. Other
+// messages are ignored. Returns 0.
 int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM messageData, LPARAM callbackData);
 
 } // namespace basMosaq

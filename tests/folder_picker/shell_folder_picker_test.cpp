@@ -72,6 +72,11 @@ struct BrowseCase
     QString result;
 };
 
+void PrintTo(const BrowseCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 class ShellBrowseTest : public ::testing::TestWithParam<BrowseCase>
 {};
 
@@ -128,14 +133,20 @@ INSTANTIATE_TEST_SUITE_P(
                    "path C:\\Fotos", "path C:\\Fotos\\2024", u"C:\\Fotos\\2024"_s}),
     [](const auto& info) { return std::string(info.param.name); });
 
-std::vector<std::pair<UINT, LPARAM>> received;
+// What the callback asked of the dialog: the message, and the path or list it named.
+std::vector<std::pair<UINT, std::string>> received;
 
-TEST(ShellBrowseCallbackTest, SelectsTheGivenListOnceTheDialogIsReady)
+TEST(ShellBrowseCallbackTest, SelectsTheGivenItemOnceTheDialogIsReady)
 {
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = [](HWND window, UINT message, WPARAM first, LPARAM second) {
-        if (message >= WM_USER && first == FALSE) // FALSE: the second is a list, not a path
-            received.emplace_back(message, second);
+        if (message >= WM_USER) {
+            received.emplace_back(
+                message, first != FALSE
+                             ? QString::fromWCharArray(reinterpret_cast<const wchar_t*>(second))
+                                   .toStdString()
+                             : "list " + std::to_string(second));
+        }
         return DefWindowProcW(window, message, first, second);
     };
     windowClass.lpszClassName = L"TessellonBrowseCallbackTest";
@@ -144,21 +155,33 @@ TEST(ShellBrowseCallbackTest, SelectsTheGivenListOnceTheDialogIsReady)
                                       nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
 
-    constexpr LPARAM kList = 0x5678;
+    // A folder is selected by its path; the computer, which has none, by its list.
+    const ShellFolderCalls& shell = SystemShellFolderCalls();
+    const PIDLIST_ABSOLUTE drive = shell.parsePath(L"C:\\");
+    const PIDLIST_ABSOLUTE computer = shell.specialFolder(nullptr, 17);
+    ASSERT_TRUE(drive != nullptr && computer != nullptr);
+    const auto asData = [](PIDLIST_ABSOLUTE list) { return reinterpret_cast<LPARAM>(list); };
+    using Sent = std::vector<std::pair<UINT, std::string>>;
     const struct
     {
         UINT message;
         LPARAM data;
-        bool selects;
-    } cases[] = {{BFFM_INITIALIZED, kList, true},
-                 {BFFM_INITIALIZED, 0, false}, // nothing named, nothing selected
-                 {BFFM_SELCHANGED, kList, false}};
+        Sent sent;
+    } cases[] = {
+        {BFFM_INITIALIZED, asData(drive), {{BFFM_SETSELECTIONW, "C:\\"}}},
+        {BFFM_INITIALIZED,
+         asData(computer),
+         {{BFFM_SETSELECTIONW, "list " + std::to_string(asData(computer))}}},
+        {BFFM_INITIALIZED, 0, {}}, // nothing named, nothing selected
+        {BFFM_SELCHANGED, asData(drive), {}},
+    };
     for (const auto& c : cases) {
         received.clear();
         EXPECT_EQ(BrowseCallback(window, c.message, 0, c.data), 0);
-        using Sent = std::vector<std::pair<UINT, LPARAM>>;
-        EXPECT_EQ(received, (c.selects ? Sent{{BFFM_SETSELECTIONW, kList}} : Sent{})) << c.message;
+        EXPECT_EQ(received, c.sent) << c.message;
     }
+    shell.release(drive);
+    shell.release(computer);
     DestroyWindow(window);
 }
 
