@@ -35,6 +35,7 @@ function(tessellon_add_windows_package target)
             -DMINGW=${MINGW}
             "-DMINGW_LICENSES=${mingw_licenses}"
             -DOBJDUMP=${CMAKE_OBJDUMP}
+            -DSTRIP=$<$<BOOL:${MINGW}>:${CMAKE_STRIP}>
             -P ${PROJECT_SOURCE_DIR}/cmake/windows_package_script.cmake
         DEPENDS ${target}
         COMMENT "Packing ${zip}"

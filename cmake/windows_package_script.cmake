@@ -14,21 +14,43 @@ foreach(folder platforms imageformats iconengines styles)
 endforeach()
 
 # Every DLL of the build folder that the program or a plugin imports, directly or through
-# another: the system's own are not in the build folder and stay out.
+# another: the system's own are not in the build folder and stay out. Off Windows the
+# resolver looks for the names in lower case, which a case-sensitive file system does not
+# find: those are matched here, and their own imports followed in the next round.
 if(NOT CMAKE_HOST_WIN32)
     set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM windows+pe)
     set(CMAKE_GET_RUNTIME_DEPENDENCIES_TOOL objdump)
     set(CMAKE_GET_RUNTIME_DEPENDENCIES_COMMAND ${OBJDUMP})
 endif()
-file(GET_RUNTIME_DEPENDENCIES
-    EXECUTABLES ${PROGRAM}
-    MODULES ${plugins}
-    DIRECTORIES ${build}
-    RESOLVED_DEPENDENCIES_VAR libraries
-    UNRESOLVED_DEPENDENCIES_VAR system_libraries
-    PRE_EXCLUDE_REGEXES "^api-ms-" "^ext-ms-"
-    POST_INCLUDE_REGEXES "^${build}/[^/]*$"
-    POST_EXCLUDE_REGEXES ".*")
+file(GLOB candidates ${build}/*.dll)
+set(libraries)
+while(TRUE)
+    file(GET_RUNTIME_DEPENDENCIES
+        EXECUTABLES ${PROGRAM}
+        LIBRARIES ${libraries}
+        MODULES ${plugins}
+        DIRECTORIES ${build}
+        RESOLVED_DEPENDENCIES_VAR resolved
+        UNRESOLVED_DEPENDENCIES_VAR unresolved
+        PRE_EXCLUDE_REGEXES "^api-ms-" "^ext-ms-"
+        POST_INCLUDE_REGEXES "^${build}/[^/]*$"
+        POST_EXCLUDE_REGEXES ".*")
+    set(found ${resolved})
+    foreach(candidate IN LISTS candidates)
+        get_filename_component(name ${candidate} NAME)
+        string(TOLOWER ${name} name)
+        if(name IN_LIST unresolved)
+            list(APPEND found ${candidate})
+        endif()
+    endforeach()
+    list(REMOVE_DUPLICATES found)
+    list(LENGTH found count)
+    list(LENGTH libraries known)
+    if(count EQUAL known)
+        break()
+    endif()
+    set(libraries ${found})
+endwhile()
 
 file(COPY ${PROGRAM} ${libraries} DESTINATION ${STAGE})
 foreach(plugin IN LISTS plugins)
@@ -36,6 +58,13 @@ foreach(plugin IN LISTS plugins)
     get_filename_component(folder ${relative} DIRECTORY)
     file(COPY ${plugin} DESTINATION ${STAGE}/${folder})
 endforeach()
+# Without the symbols the compiler's runtime comes with, the zip is a third of the size.
+if(STRIP)
+    file(GLOB_RECURSE staged_binaries ${STAGE}/*.exe ${STAGE}/*.dll)
+    foreach(binary IN LISTS staged_binaries)
+        execute_process(COMMAND ${STRIP} --strip-unneeded ${binary} COMMAND_ERROR_IS_FATAL ANY)
+    endforeach()
+endif()
 file(COPY_FILE ${README} ${STAGE}/README.txt)
 
 # The licences: the program's own, Qt's (its LGPL is the GPL's version 3 with additional
