@@ -1,9 +1,9 @@
 # Convenience front end over CMake. `make run` builds and starts Tessellon;
 # `make test` builds and runs the whole test suite (plain, sanitized, fuzzed).
 # `make package` makes the Debian package build/tessellon_<version>_<arch>.deb.
-# `make windows` cross-builds build-windows/tessellon.exe; `make test-windows` runs the
-# Windows build's tests under Wine.
-.PHONY: all deps build run test package windows test-windows bench format tidy clean
+# `make windows` cross-builds build-windows/tessellon.exe; `make windows-package` also packs
+# the zip users download; `make test-windows` runs the Windows build's tests under Wine.
+.PHONY: all deps build run test package windows windows-package test-windows bench format tidy clean
 
 all: build
 
@@ -25,6 +25,9 @@ package: build
 
 windows:
 	@scripts/windows-build
+
+windows-package:
+	@scripts/windows-build --package
 
 test-windows:
 	@scripts/windows-test

@@ -18,7 +18,7 @@ class FolderItem
 public:
     FolderItem() = default; // names nothing
 
-    // The top of the tree: the file-system root, or on Windows the level above the drives.
+    // The top of the tree: the file-system root.
     static FolderItem Top();
     // The folder at `path` when that is an absolute path of an existing folder; else nothing.
     static FolderItem AtPath(const QString& path);

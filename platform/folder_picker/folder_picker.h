@@ -7,9 +7,6 @@ class QWidget;
 
 namespace basMosaq {
 
-class FolderItem;
-class FolderPickerDialog;
-
 // A folder given either as a path or as a special-folder number. Default-constructed
 // it is absent.
 class FolderDesignator
@@ -35,10 +32,11 @@ private:
     int number_ = 0;
 };
 
-// Special-folder numbers the picker knows.
+// Special-folder numbers: the shell's own on Windows, where every number it knows serves;
+// elsewhere these name the user's folders, and the top of the folder tree.
 struct SpecialFolder
 {
-    static constexpr int kTop = 0; // the top of the folder tree: the file-system root
+    static constexpr int kTop = 0; // the desktop on Windows; elsewhere the file-system root
     static constexpr int kDocuments = 5;
     static constexpr int kMusic = 13;
     static constexpr int kVideos = 14;
@@ -48,20 +46,13 @@ struct SpecialFolder
     static constexpr int kHome = 40;
 };
 
-// The message the picker sends its callback once it is shown and ready.
-inline constexpr int kBrowseInitialized = 1;
-
 // Shows the modal folder picker owned by `owner` and returns the chosen folder's native
 // path, or empty text when the user cancels or picks an item without a file-system path.
-// The tree starts at `root` (absent: the top) with `initialFolder` selected (absent or
-// empty: the root).
+// A drive comes back as its root (`C:\`, `/`), any other folder without a trailing
+// separator. The tree starts at `root` (absent: the top) with `initialFolder` selected
+// (absent or empty: the root). On Windows this is the shell's own folder picker.
 QString BrowseForFolder(QWidget* owner, const QString& title,
                         const FolderDesignator& initialFolder = {},
                         const FolderDesignator& root = {});
-
-// The picker's event callback: on kBrowseInitialized it selects `callbackData`, the
-// initial folder, in `dialog`. Other messages are ignored. Always returns 0.
-int BrowseCallback(FolderPickerDialog& dialog, int message, qintptr messageData,
-                   const FolderItem& callbackData);
 
 } // namespace basMosaq

@@ -24,6 +24,14 @@ class FolderBranchFilter;
 using FolderPickerCallback = int (*)(FolderPickerDialog& dialog, int message, qintptr messageData,
                                      const FolderItem& callbackData);
 
+// The message the dialog sends its callback once it is shown and ready.
+inline constexpr int kBrowseInitialized = 1;
+
+// The dialog's event callback: on kBrowseInitialized it selects `callbackData`, the
+// initial folder, in `dialog`. Other messages are ignored. Always returns 0.
+int BrowseCallback(FolderPickerDialog& dialog, int message, qintptr messageData,
+                   const FolderItem& callbackData);
+
 // A modal folder tree with OK and Cancel. The tree shows folders only, starting at a
 // root folder; once shown, the dialog sends kBrowseInitialized to its callback.
 class FolderPickerDialog : public QDialog

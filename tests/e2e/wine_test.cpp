@@ -5,15 +5,20 @@
 //
 // The suite shares one Wine prefix and one wineserver: a new prefix takes seconds to make.
 // A minimized Notepad keeps Wine's desktop process alive between the programs, as a
-// user's session is.
+// user's session is. The zip users download is tested as a user gets it: unpacked into a
+// folder of its own, on a fresh prefix.
 
 #include "e2e/program_fixture.h"
+
+#include <QDirIterator>
+#include <QMap>
 
 namespace {
 
 const QString kWine = QStringLiteral("/usr/lib/wine/wine64");
 const QString kWineServer = QStringLiteral("/usr/lib/wine/wineserver64");
 const QString kWindowsBuild = QStringLiteral(TESSELLON_WINDOWS_BUILD);
+const QString kWindowsPackage = QStringLiteral(TESSELLON_WINDOWS_PACKAGE);
 const QString kExecutableName = QStringLiteral("tessellon.exe");
 constexpr auto kPrefixTimeout = 180s;
 // Wine starts a program more slowly than Linux does, the first time most of all.
@@ -57,11 +62,29 @@ std::unique_ptr<XvfbServer>& SuiteXvfb()
     return xvfb;
 }
 
+// The suite's Wine prefix, shared by its tests as the X server is.
+QString& SuitePrefix()
+{
+    static QString prefix;
+    return prefix;
+}
+
 class WineTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
+    static void SetUpTestSuite() { StartSession(kWindowsBuild + QStringLiteral("/wine-prefix")); }
+
+    static void TearDownTestSuite()
     {
+        if (SuiteXvfb() && SuiteXvfb()->IsRunning())
+            RunProcess(kWineServer, {QStringLiteral("-k")}, SuiteEnvironment());
+        SuiteXvfb().reset();
+    }
+
+    // Starts a display and a Wine session on `prefix`, making the prefix where it is missing.
+    static void StartSession(const QString& prefix)
+    {
+        SuitePrefix() = prefix;
         SuiteXvfb() = std::make_unique<XvfbServer>();
         if (!SuiteXvfb()->IsRunning())
             return;
@@ -69,6 +92,8 @@ protected:
         if (!QFile::exists(Prefix() + QStringLiteral("/system.reg"))) {
             RunProcess(kWine, {QStringLiteral("wineboot"), QStringLiteral("-i")},
                        SuiteEnvironment(), {}, kPrefixTimeout);
+            // The registry's files are written when the wineserver ends.
+            RunProcess(kWineServer, {QStringLiteral("-w")}, SuiteEnvironment(), {}, kPrefixTimeout);
         }
         RunProcess(kWineServer, {QStringLiteral("-p")}, SuiteEnvironment());
         // There is no window manager: Wine places, frames and maximizes its windows itself,
@@ -91,14 +116,7 @@ protected:
         notepad.waitForFinished(60000);
     }
 
-    static void TearDownTestSuite()
-    {
-        if (SuiteXvfb() && SuiteXvfb()->IsRunning())
-            RunProcess(kWineServer, {QStringLiteral("-k")}, SuiteEnvironment());
-        SuiteXvfb().reset();
-    }
-
-    static QString Prefix() { return kWindowsBuild + QStringLiteral("/wine-prefix"); }
+    static QString Prefix() { return SuitePrefix(); }
 
     static QProcessEnvironment SuiteEnvironment()
     {
@@ -112,8 +130,11 @@ protected:
                            QStringLiteral("mscoree,mshtml=;winedbg.exe=d"));
         // The program finds its libraries and plugins beside itself, as on Windows; the
         // Linux test environment's Qt and cache settings mean nothing there.
-        for (const char* name : {"WINEPATH", "QT_PLUGIN_PATH", "QT_QPA_PLATFORM", "XDG_CACHE_HOME",
-                                 "WAYLAND_DISPLAY", "QT_SCALE_FACTOR", "QT_FONT_DPI"})
+        // Nor do the places the other tests give the settings' user copy: Wine's own
+        // %LOCALAPPDATA% holds it here.
+        for (const char* name :
+             {"WINEPATH", "QT_PLUGIN_PATH", "QT_QPA_PLATFORM", "XDG_CACHE_HOME", "XDG_CONFIG_HOME",
+              "LOCALAPPDATA", "WAYLAND_DISPLAY", "QT_SCALE_FACTOR", "QT_FONT_DPI"})
             environment.remove(QLatin1String(name));
         return environment;
     }
@@ -124,6 +145,7 @@ protected:
         ASSERT_TRUE(QFile::exists(Prefix() + QStringLiteral("/system.reg")))
             << "no Wine prefix at " << Prefix().toStdString();
         ASSERT_TRUE(dir_.isValid());
+        programFolder_ = dir_.path();
         ASSERT_NO_FATAL_FAILURE(DeployProgram());
     }
 
@@ -151,14 +173,15 @@ protected:
                 << name.toStdString();
     }
 
-    QString ProgramPath() const { return dir_.filePath(kExecutableName); }
-    QString SettingsPath() const { return dir_.filePath(kSettingsName); }
+    QString ProgramPath() const { return programFolder_ + u'/' + kExecutableName; }
+    QString SettingsPath() const { return programFolder_ + u'/' + kSettingsName; }
 
-    QString MakeImageFolder(const QString& name) const
+    QString MakeImageFolder(const QString& name,
+                            const std::vector<FixtureImage>& images = kImages) const
     {
         QString folder = dir_.filePath(name);
         EXPECT_TRUE(QDir().mkpath(folder));
-        for (const FixtureImage& image : kImages)
+        for (const FixtureImage& image : images)
             EXPECT_TRUE(
                 WriteImage(folder + QLatin1Char('/') + QLatin1String(image.name), image.color));
         return folder;
@@ -180,7 +203,7 @@ protected:
     {
         program_ = std::make_unique<QProcess>();
         program_->setProcessEnvironment(SuiteEnvironment());
-        program_->setWorkingDirectory(dir_.path());
+        program_->setWorkingDirectory(programFolder_);
         program_->start(kWine, {ProgramPath()});
         ASSERT_TRUE(program_->waitForStarted(5000)) << program_->errorString().toStdString();
 
@@ -198,14 +221,14 @@ protected:
     QImage Grab() const { return GrabWindow(SuiteXvfb()->Display(), window_); }
 
     // Waits until every picture shows; the areas of their thumbnails in the window.
-    std::vector<QRect> WaitForGallery() const
+    std::vector<QRect> WaitForGallery(const std::vector<FixtureImage>& images = kImages) const
     {
         std::vector<QRect> areas;
         WaitUntil(
             [&] {
                 const QImage shown = Grab();
                 areas.clear();
-                for (const FixtureImage& image : kImages) {
+                for (const FixtureImage& image : images) {
                     const QRect area = AreaOf(shown, image.color);
                     if (area.isEmpty())
                         return false;
@@ -278,6 +301,8 @@ protected:
     QRect Geometry() const { return ClientRect(SuiteXvfb()->Display(), window_).value_or(QRect()); }
 
     QTemporaryDir dir_;
+    // Where tessellon.exe runs from: a folder of this test's own, or the unpacked zip.
+    QString programFolder_;
     std::unique_ptr<QProcess> program_;
     std::uint32_t window_ = 0;
 };
@@ -487,5 +512,223 @@ INSTANTIATE_TEST_SUITE_P(
                       // Maximized, the window fills the screen and keeps its normal placement.
                       WinePlacementCase{"Maximized", "1500, 1200, 6000, 6600", "True"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// --- The zip users download -------------------------------------------------------------------
+
+// Where the zip is unpacked: a blank, and letters beyond Latin-1, in the folder's name.
+const QString kPackageFolderName = QStringLiteral("Programme \u732b \u0416");
+// The title of the shell's folder picker, as Windows and Wine spell it.
+const QString kPickerTitle = QStringLiteral("Browse [Ff]or Folder");
+
+// Pictures of other colors than kImages, for a second folder.
+const std::vector<FixtureImage> kOtherImages = {{"d.bmp", qRgb(230, 200, 20)},
+                                                {"e.bmp", qRgb(200, 30, 200)}};
+
+std::unique_ptr<QTemporaryDir>& PackageHome()
+{
+    static std::unique_ptr<QTemporaryDir> home;
+    return home;
+}
+
+// Sets or clears the file system's immutable flag, which stops the superuser too.
+bool SetImmutable(const QString& path, bool immutable)
+{
+    const ProcessResult result = RunProcess(
+        QStringLiteral("chattr"), {immutable ? QStringLiteral("+i") : QStringLiteral("-i"), path},
+        QProcessEnvironment::systemEnvironment());
+    return result.finished && result.exitCode == 0;
+}
+
+// The names, sizes and contents of a folder's files, to tell that nothing was written.
+QMap<QString, QByteArray> FolderContents(const QString& folder)
+{
+    QMap<QString, QByteArray> contents;
+    QDirIterator files(folder, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                       QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString path = files.next();
+        QFile file(path);
+        contents.insert(path, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+    }
+    return contents;
+}
+
+class WinePackageTest : public WineTest
+{
+protected:
+    // A fresh prefix for every test, as on a machine that has never run the program.
+    static void SetUpTestSuite()
+    {
+        PackageHome() = std::make_unique<QTemporaryDir>();
+        StartSession(PackageHome()->filePath(QStringLiteral("prefix")));
+    }
+
+    static void TearDownTestSuite()
+    {
+        WineTest::TearDownTestSuite();
+        SetImmutable(PackageFolder() + u'/' + kSettingsName, false);
+        SetImmutable(PackageFolder(), false);
+        PackageHome().reset();
+    }
+
+    static QString PackageFolder() { return PackageHome()->filePath(kPackageFolderName); }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(PackageHome()->isValid());
+        ASSERT_TRUE(SuiteXvfb()->IsRunning()) << SuiteXvfb()->Error();
+        ASSERT_TRUE(QFile::exists(Prefix() + QStringLiteral("/system.reg")))
+            << "no Wine prefix at " << Prefix().toStdString();
+        ASSERT_TRUE(dir_.isValid());
+        ASSERT_TRUE(QFile::exists(kWindowsPackage))
+            << "no zip at " << kWindowsPackage.toStdString();
+        ASSERT_TRUE(QDir().mkpath(PackageFolder()));
+        const ProcessResult unpacked =
+            RunProcess(QStringLiteral("cmake"),
+                       {QStringLiteral("-E"), QStringLiteral("chdir"), PackageFolder(),
+                        QStringLiteral("cmake"), QStringLiteral("-E"), QStringLiteral("tar"),
+                        QStringLiteral("xf"), kWindowsPackage},
+                       QProcessEnvironment::systemEnvironment(), {}, 60s);
+        ASSERT_TRUE(unpacked.finished && unpacked.exitCode == 0) << unpacked.errors.toStdString();
+        programFolder_ = PackageFolder();
+        ASSERT_TRUE(QFile::exists(ProgramPath()));
+    }
+
+    // Whether a visible window has this title (a regular expression).
+    bool Shows(const QString& title) const
+    {
+        const ProcessResult search =
+            Xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                     QStringLiteral("--name"), QLatin1Char('^') + title + QLatin1Char('$')});
+        return search.finished && search.exitCode == 0 && !search.output.trimmed().isEmpty();
+    }
+
+    // Browse, and the shell's picker shown with the keyboard focus; then `keys` in it.
+    void BrowseAndPress(const QStringList& keys)
+    {
+        ASSERT_NO_FATAL_FAILURE(WaitForFocus());
+        ASSERT_NO_FATAL_FAILURE(PressKeys({QStringLiteral("alt+b")}));
+        QString error;
+        const std::uint32_t picker =
+            FindProgramWindow(*program_, kPickerTitle, SuiteEnvironment(), kWindowTimeout, error);
+        ASSERT_NE(picker, 0U) << "the shell's picker never showed: " << error.toStdString();
+        const bool focused = WaitUntil(
+            [&] {
+                if (Xdotool({QStringLiteral("getwindowfocus")}).output.trimmed().toUInt() == picker)
+                    return true;
+                Xdotool({QStringLiteral("windowfocus"), QString::number(picker)});
+                return false;
+            },
+            kWindowTimeout);
+        ASSERT_TRUE(focused) << "the picker never took the keyboard focus";
+        // The tree shows its selection once it has filled.
+        std::this_thread::sleep_for(1s);
+        ASSERT_NO_FATAL_FAILURE(PressKeys(keys));
+        ASSERT_TRUE(WaitUntil([&] { return !Shows(kPickerTitle); }, kWindowTimeout))
+            << "the picker stayed open";
+    }
+
+    // The settings' copy in the user's VirtualStore, as this machine sees it; empty when
+    // there is none.
+    QString VirtualStoreCopy() const
+    {
+        QDirIterator users(Prefix() + QStringLiteral("/drive_c/users"),
+                           QDir::Dirs | QDir::NoDotAndDotDot);
+        while (users.hasNext()) {
+            QString copy =
+                users.next() + QStringLiteral("/AppData/Local/VirtualStore") + SettingsPath();
+            if (QFile::exists(copy))
+                return copy;
+        }
+        return {};
+    }
+};
+
+TEST_F(WinePackageTest, PicksAndThePathOutlivesTheProgram)
+{
+    const QString folder = MakeImageFolder(QStringLiteral("Fotos \u00e4"));
+    ASSERT_NO_FATAL_FAILURE(
+        WriteSettings(SettingsText({{QStringLiteral("Last Path"), WinePath(folder)}})));
+
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    ASSERT_EQ(WaitForGallery().size(), kImages.size()) << "the gallery never showed the pictures";
+    ASSERT_NO_FATAL_FAILURE(WaitForFocus());
+    ASSERT_NO_FATAL_FAILURE(PressKeys({QStringLiteral("Return")}));
+    ASSERT_NO_FATAL_FAILURE(ExpectCleanEnd());
+
+    std::this_thread::sleep_for(1s);
+    const QString expected = WinePath(folder) + QLatin1Char('\\') + QLatin1String(kImages[0].name);
+    EXPECT_EQ(ReadWindowsClipboard().toStdString(), expected.toStdString());
+}
+
+// The shell's picker opens on the stored folder: Enter there opens that folder again (with
+// anything else selected, another folder would open), Escape changes nothing.
+TEST_F(WinePackageTest, BrowseShowsTheShellsPickerOnTheStoredFolder)
+{
+    const QString folder = MakeImageFolder(QStringLiteral("Fotos \u00e4"));
+    MakeImageFolder(QStringLiteral("Fotos \u00e4 2"), kOtherImages);
+    ASSERT_NO_FATAL_FAILURE(
+        WriteSettings(SettingsText({{QStringLiteral("Last Path"), WinePath(folder)}})));
+
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    ASSERT_EQ(WaitForGallery().size(), kImages.size());
+    ASSERT_NO_FATAL_FAILURE(BrowseAndPress({QStringLiteral("Return")}));
+    EXPECT_EQ(WaitForGallery().size(), kImages.size()) << "Enter opened another folder";
+    ASSERT_NO_FATAL_FAILURE(BrowseAndPress({QStringLiteral("Escape")}));
+    EXPECT_EQ(WaitForGallery().size(), kImages.size()) << "Escape changed the gallery";
+    ASSERT_NO_FATAL_FAILURE(WaitForFocus());
+    ASSERT_NO_FATAL_FAILURE(PressKeys({QStringLiteral("alt+x")}));
+    ASSERT_NO_FATAL_FAILURE(ExpectCleanEnd());
+    EXPECT_EQ(Setting(QStringLiteral("Last Path")), WinePath(folder));
+}
+
+// As under C:\Program Files: the program's folder and its settings file cannot be written.
+// The first start keeps what it saves in the user's VirtualStore, and the second reads it
+// from there; nothing beside the program changes.
+TEST_F(WinePackageTest, AnUnwritableFolderKeepsTheSettingsInTheVirtualStore)
+{
+    const QString first = MakeImageFolder(QStringLiteral("Fotos A"));
+    const QString second = MakeImageFolder(QStringLiteral("Fotos B"), kOtherImages);
+    ASSERT_NO_FATAL_FAILURE(
+        WriteSettings(SettingsText({{QStringLiteral("Last Path"), WinePath(first)}})));
+    if (!SetImmutable(SettingsPath(), true) || !SetImmutable(PackageFolder(), true))
+        GTEST_SKIP() << "chattr +i needs the superuser and a file system that has the flag";
+    const QMap<QString, QByteArray> beside = FolderContents(PackageFolder());
+
+    // The first start reads the file beside the program and saves into the copy.
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    ASSERT_EQ(WaitForGallery().size(), kImages.size());
+    ASSERT_NO_FATAL_FAILURE(WaitForFocus());
+    ASSERT_NO_FATAL_FAILURE(PressKeys({QStringLiteral("alt+x")}));
+    ASSERT_NO_FATAL_FAILURE(ExpectCleanEnd());
+
+    const QString copy = VirtualStoreCopy();
+    ASSERT_FALSE(copy.isEmpty()) << "no copy in the VirtualStore";
+    EXPECT_EQ(MainSettingIn(copy, QStringLiteral("Last Path")), WinePath(first));
+    EXPECT_TRUE(MainSettingIn(copy, QStringLiteral("Window Position")));
+    EXPECT_EQ(FolderContents(PackageFolder()), beside) << "something was written beside the exe";
+
+    // The second start takes the folder and the placement from the copy alone: another
+    // folder and placement than the file beside the program holds.
+    const QString placement = QStringLiteral("1500, 1200, 6000, 6600");
+    {
+        QFile file(copy);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(SettingsText({{QStringLiteral("Last Path"), WinePath(second)},
+                                 {QStringLiteral("Window Position"), placement},
+                                 {QStringLiteral("Maximized"), QStringLiteral("False")}}));
+    }
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    EXPECT_EQ(WaitForGallery(kOtherImages).size(), kOtherImages.size())
+        << "the second start did not reopen the folder";
+    EXPECT_TRUE(WaitUntil([&] { return HoldsFrame(Geometry(), PixelsOfPlacement(placement)); },
+                          kWindowTimeout))
+        << "shown at " << Describe(Geometry()).toStdString();
+    ASSERT_NO_FATAL_FAILURE(WaitForFocus());
+    ASSERT_NO_FATAL_FAILURE(PressKeys({QStringLiteral("alt+x")}));
+    ASSERT_NO_FATAL_FAILURE(ExpectCleanEnd());
+    EXPECT_EQ(MainSettingIn(copy, QStringLiteral("Window Position")), placement);
+    EXPECT_EQ(FolderContents(PackageFolder()), beside) << "something was written beside the exe";
+}
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "files/file_uri.h"
 #include "files/folder_files.h"
 #include "files/pastable_path.h"
+#include "support/file_rights.h"
 
 #include <QDir>
 #include <QFile>
@@ -40,7 +41,7 @@ TEST(FolderFiles, ListsTheRegularFilesThatAreNotHidden)
     ASSERT_TRUE(folder.isValid());
     WriteFile(folder.filePath(QStringLiteral("b.jpg")));
     WriteFile(folder.filePath(QStringLiteral("\u00e9t\u00e9.png")));
-    WriteFile(folder.filePath(QStringLiteral(".hidden.jpg")));
+    WriteFile(folder.filePath(QStringLiteral(".dotted.jpg")));
     ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("folder.jpg")));
 #ifndef _WIN32
     ASSERT_TRUE(QFile::link(folder.filePath(QStringLiteral("b.jpg")),
@@ -51,7 +52,15 @@ TEST(FolderFiles, ListsTheRegularFilesThatAreNotHidden)
     const QStringList expected = {QStringLiteral("b.jpg"), QStringLiteral("link.jpg"),
                                   QStringLiteral("\u00e9t\u00e9.png")};
 #else
-    const QStringList expected = {QStringLiteral("b.jpg"), QStringLiteral("\u00e9t\u00e9.png")};
+    // Windows hides by attribute, the system attribute too; a leading dot is a name.
+    for (const auto& [name, attribute] : {std::pair{"hidden.jpg", HidingAttribute::Hidden},
+                                          std::pair{"system.jpg", HidingAttribute::System}}) {
+        const QString path = folder.filePath(QLatin1String(name));
+        WriteFile(path);
+        ASSERT_TRUE(SetHidingAttribute(path, attribute)) << name;
+    }
+    const QStringList expected = {QStringLiteral(".dotted.jpg"), QStringLiteral("b.jpg"),
+                                  QStringLiteral("\u00e9t\u00e9.png")};
 #endif
     EXPECT_EQ(Sorted(ListFolderFiles(folder.path())), expected);
     EXPECT_TRUE(ListFolderFiles(folder.filePath(QStringLiteral("missing"))).isEmpty());

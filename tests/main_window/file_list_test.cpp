@@ -1,4 +1,5 @@
 #include "main_window/controls/file_list_box.h"
+#include "support/file_rights.h"
 #include "support/wine.h"
 
 #include <QDir>
@@ -26,9 +27,18 @@ TEST(FileList, ListsOrdinaryMatchingFilesInNaturalOrder)
 {
     QTemporaryDir folder;
     for (const char* name : {"b10.JPG", "b9.jpg", "A.Bmp", "x.cur", "notes.txt", "image.png",
-                             ".hidden.jpg", "photo.jpeg", "archive.jpg.gz", "s\u00fc\u00df.gif"})
+                             ".dotted.jpg", "photo.jpeg", "archive.jpg.gz", "s\u00fc\u00df.gif"})
         Touch(folder.filePath(QString::fromUtf8(name)));
     QDir(folder.path()).mkdir(QStringLiteral("folder.jpg"));
+#ifdef Q_OS_WIN
+    // Windows hides by attribute; a leading dot is part of an ordinary name there.
+    Touch(folder.filePath(QStringLiteral("hidden.gif")));
+    ASSERT_TRUE(
+        SetHidingAttribute(folder.filePath(QStringLiteral("hidden.gif")), HidingAttribute::Hidden));
+    const QStringList dotted = {QStringLiteral(".dotted.jpg")};
+#else
+    const QStringList dotted;
+#endif
 
     FileListBox list;
     list.SetPattern(kPattern);
@@ -39,9 +49,10 @@ TEST(FileList, ListsOrdinaryMatchingFilesInNaturalOrder)
     QStringList names;
     for (int i = 0; i < list.ListCount(); ++i)
         names.append(list.List(i));
-    EXPECT_EQ(names, (QStringList{QStringLiteral("A.Bmp"), QStringLiteral("b9.jpg"),
-                                  QStringLiteral("b10.JPG"), QString::fromUtf8("s\u00fc\u00df.gif"),
-                                  QStringLiteral("x.cur")}));
+    EXPECT_EQ(names, dotted + QStringList({QStringLiteral("A.Bmp"), QStringLiteral("b9.jpg"),
+                                           QStringLiteral("b10.JPG"),
+                                           QString::fromUtf8("s\u00fc\u00df.gif"),
+                                           QStringLiteral("x.cur")}));
 }
 
 TEST(FileList, FoldersThatCannotBeListedLeaveTheListAsItWas)

@@ -461,7 +461,8 @@ TEST(SettingsStore, AFailedWriteLeavesTheOldFileAsItWas)
 TEST(SettingsStore, ARealReadOnlyFolderTakesWritesOnlyIntoAWritableFile)
 {
     if (!PermissionsBindThisProcess())
-        GTEST_SKIP() << "permissions stop neither the superuser nor, on Windows, anyone";
+        GTEST_SKIP() << "the superuser passes every permission, and on Windows Qt sets only "
+                        "the read-only attribute, which does not stop writes into a folder";
     const QByteArray old = "[Main]\r\nk=1\r\n";
     QTemporaryDir dir;
     const QString folder = dir.filePath(u"ro"_s);

@@ -16,3 +16,8 @@ bool MakeFifo(const QString& path);
 
 // The permission bits of `path` (0600 and so on); none where files have none (Windows).
 std::optional<unsigned> PermissionBits(const QString& path);
+
+// Hides the file at `path` by the attribute Windows hides it by; false where files have no
+// such attributes and a leading dot hides a name instead.
+enum class HidingAttribute { Hidden, System };
+bool SetHidingAttribute(const QString& path, HidingAttribute attribute);

@@ -23,3 +23,8 @@ std::optional<unsigned> PermissionBits(const QString& path)
         return std::nullopt;
     return unsigned(info.st_mode & 07777);
 }
+
+bool SetHidingAttribute(const QString& /*path*/, HidingAttribute /*attribute*/)
+{
+    return false;
+}

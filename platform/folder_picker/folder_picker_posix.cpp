@@ -1,0 +1,43 @@
+#include "folder_picker/folder_item.h"
+#include "folder_picker/folder_picker.h"
+#include "folder_picker/folder_picker_dialog.h"
+
+#include <QDir>
+#include <QPointer>
+#include <QScopeGuard>
+
+namespace basMosaq {
+
+const Qt::CaseSensitivity kFileNameCase = Qt::CaseSensitive;
+
+FolderItem FolderItem::Top()
+{
+    return FolderItem(QDir::rootPath());
+}
+
+QString BrowseForFolder(QWidget* owner, const QString& title, const FolderDesignator& initialFolder,
+                        const FolderDesignator& root)
+{
+    const FolderItem rootItem = RootItemFor(root);
+    const FolderItem initialItem = InitialItemFor(initialFolder, rootItem);
+
+    // The owner may be destroyed while the dialog runs and take the dialog with it.
+    const QPointer<FolderPickerDialog> dialog =
+        new FolderPickerDialog(owner, title, rootItem, &BrowseCallback, initialItem);
+    const auto release = qScopeGuard([&dialog] { delete dialog.data(); });
+
+    const int outcome = dialog->exec();
+    if (dialog.isNull() || outcome != QDialog::Accepted)
+        return {};
+    return dialog->ChosenPath();
+}
+
+int BrowseCallback(FolderPickerDialog& dialog, int message, qintptr /*messageData*/,
+                   const FolderItem& callbackData)
+{
+    if (message == kBrowseInitialized)
+        dialog.SetSelection(callbackData);
+    return 0;
+}
+
+} // namespace basMosaq
