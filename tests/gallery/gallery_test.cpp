@@ -488,6 +488,8 @@ TEST_F(OpenFolderTest, TheWholeCorpusBuildsWithoutACrash)
     const QString corpus = QStringLiteral(TESSELLON_CORPUS);
     if (!QDir(corpus).exists())
         GTEST_SKIP() << "no shared corpus here";
+    const QTemporaryDir cache;
+    const auto restore = PointCacheAt(cache.path());
     const std::unique_ptr<frmMosaq> window = ShowEmptyWindow();
     const QString folder = MakeFolder(QStringLiteral("corpus"));
     int listed = 0;
