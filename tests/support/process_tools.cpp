@@ -91,9 +91,16 @@ std::uint32_t FindProgramWindow(QProcess& program, const QString& title,
         search.exitStatus() == QProcess::NormalExit && search.exitCode() == 0
             ? search.readAllStandardOutput().split('\n').value(0).toUInt()
             : 0;
-    if (!ended || window == 0)
-        error = QStringLiteral("no window; the program's errors:\n") +
-                QString::fromLocal8Bit(program.readAllStandardError());
+    if (!ended || window == 0) {
+        error = QStringLiteral("no window");
+        if (program.state() == QProcess::NotRunning)
+            error += program.exitStatus() == QProcess::CrashExit
+                         ? QStringLiteral("; the program crashed")
+                         : QStringLiteral("; the program ended with status %1")
+                               .arg(program.exitCode());
+        error += QStringLiteral("; its errors:\n") +
+                 QString::fromLocal8Bit(program.readAllStandardError());
+    }
     return ended ? window : 0;
 }
 
