@@ -2,8 +2,8 @@
 // that must stay responsive. Then what each source of a thumbnail's picture costs a
 // worker: a decode by format and size, an entry of the shared cache, a camera's preview.
 
+#include "gallery/background_decodes.h"
 #include "gallery/caption.h"
-#include "gallery/decode_pipeline.h"
 #include "main_window/controls/file_list_box.h"
 #include "main_window/frmMosaq.h"
 #include "pictures/jpeg_first_scan.h"

@@ -1,9 +1,10 @@
 #include "common/rounding.h"
 #include "files/file_names.h"
+#include "gallery/background_decodes.h"
 #include "gallery/caption.h"
-#include "gallery/decode_pipeline.h"
 #include "gallery/folder_path.h"
 #include "gallery/thumbnail_geometry.h"
+#include "gallery/tuning.h"
 #include "main_window/frmMosaq.h"
 #include "main_window/progress_geometry.h"
 #include "pictures/picture.h"
@@ -21,50 +22,18 @@ Q_LOGGING_CATEGORY(lcGallery, "tessellon.gallery", QtWarningMsg)
 
 namespace {
 
-// Thumbnails decoded ahead of the build per processor: pictures at the size they are
-// drawn, a few kilobytes each, while the decodes under way are bounded by their bytes.
-constexpr int kDecodesAhead = 16;
-constexpr qsizetype kMeasuredTextsKept = 4096;
-
 QString CountCaption(int count)
 {
     return QStringLiteral("Images: ") + QLocale().toString(count);
 }
 
-// Icons and cursors load at the large icon size; the test looks anywhere in the name.
-bool WantsIconSize(const QString& name)
-{
-    return name.contains(QLatin1String(".ico"), Qt::CaseInsensitive) ||
-           name.contains(QLatin1String(".cur"), Qt::CaseInsensitive);
-}
-
-} // namespace
-
-// What the thumbnail of file `name` is decoded as: icons and cursors at the large icon
-// size, pictures straight at the pixels the thumbnail shows, so that they are resampled
-// once, not twice.
-PictureRequest frmMosaq::ThumbnailRequest(const QString& name) const
-{
-    const qreal ratio = buildPixelRatio_;
-    PictureRequest request;
-    request.target = QSize(kThumbnailSize - 2, kThumbnailSize - 2) * ratio;
-    request.drawnSize = [ratio](QSize fullSize) {
-        return ThumbnailPixelSize(QSizeF(kThumbnailSize, kThumbnailSize), QSizeF(fullSize), ratio);
-    };
-    request.largeIconSize = buildLargeIconSize_;
-    request.size = WantsIconSize(name) ? PictureSize::LargeIcon : PictureSize::Default;
-    return request;
-}
-
-namespace {
-
-// The decoded picture of file `index`, serving the window's events while it is on its
-// way. Nothing when the build was overtaken meanwhile.
-std::optional<PictureLoad> AwaitPicture(DecodePipeline& pipeline, int index,
-                                        const std::function<bool()>& superseded)
+// The thumbnail of list entry `index`, serving the window's events while it is on its way.
+// Nothing when the build was overtaken meanwhile.
+std::optional<thumbnails::ThumbnailLoad> AwaitThumbnail(DecodesInOrder& decodes, int index,
+                                                        const std::function<bool()>& superseded)
 {
     for (;;) {
-        if (std::optional<PictureLoad> load = pipeline.TryTake(index))
+        if (std::optional<thumbnails::ThumbnailLoad> load = decodes.TryTake(index))
             return load;
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (superseded())
@@ -100,19 +69,13 @@ bool frmMosaq::LoadThumbnails()
     SetCountCaption(CountCaption(listed));
     PlaceProgressBar();
 
-    buildPixelRatio_ = devicePixelRatioF();
-    buildLargeIconSize_ = LargeIconSize();
-    std::vector<DecodePipeline::Job> jobs;
-    jobs.reserve(static_cast<size_t>(listed));
+    QStringList names;
+    names.reserve(listed);
     for (int j = 0; j < listed; ++j)
-        jobs.push_back({folder + filHidden->List(j), ThumbnailRequest(filHidden->List(j))});
-    const thumbnails::ThumbnailSources sources{true, thumbnails::DefaultThumbnailCacheFolder(),
-                                               writeThumbnailCache_};
-    DecodePipeline pipeline(std::move(jobs), kDecodesAhead * QThread::idealThreadCount(),
-                            [sources](const DecodePipeline::Job& job) {
-                                return thumbnails::LoadThumbnailPicture(job.path, job.request,
-                                                                        sources);
-                            });
+        names.append(filHidden->List(j));
+    DecodesInOrder decodes(
+        pictures_.BeginBuild(folder, names, {devicePixelRatioF(), LargeIconSize()}),
+        kDecodesAheadPerThread * QThread::idealThreadCount());
     const auto superseded = [this, generation] { return BuildSuperseded(generation); };
     // Captions are cut by measuring prefixes of the names, and the names of one folder share
     // many: "IMG_2024", "IMG_20240" and so on are measured once each.
@@ -126,59 +89,65 @@ bool frmMosaq::LoadThumbnails()
         return *measured.insert(text, canvasMetrics.horizontalAdvance(text));
     };
 
-    int loaded = 0;
     for (int j = 0; j < listed; ++j) {
-        const QString name = filHidden->List(j);
+        const QString& name = names[j];
         ShowProgress(BuildProgressPercent(j, listed), files::ShownName(name));
         if (BuildSuperseded(generation))
             return false;
         picLoad->ClearPicture();
         picLoad->Cls();
-        std::optional<PictureLoad> decoded = AwaitPicture(pipeline, j, superseded);
+        std::optional<thumbnails::ThumbnailLoad> decoded = AwaitThumbnail(decodes, j, superseded);
         if (!decoded)
             return false;
-        if (AddCell(*decoded, name, loaded, textWidth))
-            validCells_ = ++loaded;
+        AddCell(std::move(*decoded), name, textWidth);
     }
     FinishBuild();
     return true;
 }
 
-// The build's step for one file: the file's picture drawn as a thumbnail into cell
-// `index`, with the file's name as tag and shortened caption. False, and no cell, for a
-// file that did not load.
-bool frmMosaq::AddCell(PictureLoad& load, const QString& name, int index,
+// The build's step for one file: the file's picture drawn as a thumbnail into the next
+// cell, with the file's name as tag and shortened caption. False, and no cell, for a file
+// that did not load.
+bool frmMosaq::AddCell(thumbnails::ThumbnailLoad load, const QString& name,
                        const TextWidthFunction& textWidth)
 {
     if (!load) {
-        qCDebug(lcGallery) << "skipped" << name << load.error;
+        qCDebug(lcGallery) << "skipped" << name << load.load.error;
         return false;
     }
+    const int index = pictures_.CellCount();
     ThumbCell* cell = index == 0 ? optThumb(0) : optThumb.Load(index);
     cell->SetTag(name);
     cell->SetCaption(ShortenCaption(files::ShownName(name),
                                     static_cast<float>(optThumb.CellSize().width()), textWidth));
     cell->SetInGallery(true);
-    cellFromCache_.resize(static_cast<size_t>(index) + 1);
-    cellFromCache_[static_cast<size_t>(index)] = load.fromThumbnailCache;
-    // A picture that the budget would give up at once is not drawn at all: in a large
-    // folder most cells lie far below the view the build fills.
-    if (ReservePicture(index,
-                       kThumbnailSize * kThumbnailSize * 4 * buildPixelRatio_ * buildPixelRatio_)) {
-        cell->SetPicture(ThumbnailOf(std::move(*load.picture)));
-        KeepPicture(index);
-    } else {
-        cell->SetPicture(QImage());
-    }
+    pictures_.AddCell(name, std::move(load));
     return true;
 }
 
 // The thumbnail a cell shows of `picture`: drawn through the loading box, as every cell's.
-QImage frmMosaq::ThumbnailOf(Picture picture)
+// The loading box is left empty, as the build leaves it between two files.
+QImage frmMosaq::ThumbnailOf(const Picture& picture)
 {
-    picLoad->SetPicture(std::move(picture));
+    picLoad->SetPicture(picture);
     DrawThumbnail(*picLoad, *picThumb);
-    return picThumb->TakeSnapshot();
+    QImage thumbnail = picThumb->TakeSnapshot();
+    picLoad->ClearPicture();
+    picLoad->Cls();
+    return thumbnail;
+}
+
+// The cells in the view and a row on either side of it. A build lays its gallery out at
+// the top, so while it runs, the cells near the top are those kept.
+CellRange frmMosaq::CellsNearView() const
+{
+    const int count = optThumb.Count();
+    const int cellHeight = std::max(1, optThumb.CellSize().height());
+    const int columns = GalleryColumns();
+    const int top = building_ ? 0 : -picSlide->y();
+    const int firstRow = std::max(0, top / cellHeight - 1);
+    const int lastRow = (top + picFrame->ScaleHeight()) / cellHeight + 1;
+    return {std::min(count, firstRow * columns), std::min(count, (lastRow + 1) * columns)};
 }
 
 // The build's end: the progress off, cell 0 selected, the gallery laid out and shown with
@@ -189,7 +158,7 @@ void frmMosaq::FinishBuild()
     picLoad->ClearPicture();
     picThumb->ClearPicture();
     picThumb->Cls();
-    if (validCells_ == 0) {
+    if (pictures_.CellCount() == 0) {
         ClearCell(0);
         sbrMain->SetPanelText(2, FolderPath());
     } else if (optThumb.IsSelected(0)) {
@@ -200,7 +169,7 @@ void frmMosaq::FinishBuild()
     selectedIndex_ = 0;
     Form_Resize();
     picSlide->show();
-    SetCountCaption(CountCaption(validCells_));
+    SetCountCaption(CountCaption(pictures_.CellCount()));
     SetBusyPointer(false);
     building_ = false;
 }
@@ -220,10 +189,7 @@ void frmMosaq::filHidden_PathChange()
 // Unloads the cells that builds created; cell 0 stays.
 void frmMosaq::RemoveCreatedCells()
 {
-    validCells_ = 0;
-    pictureBudget_.Clear();
-    cellFromCache_.clear();
-    refetch_->Reset();
+    pictures_.Clear();
     while (optThumb.Count() > 1)
         optThumb.Unload(optThumb.Count() - 1);
 }

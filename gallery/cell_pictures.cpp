@@ -1,89 +1,136 @@
-#include "main_window/frmMosaq.h"
+#include "gallery/cell_pictures.h"
+
+#include "gallery/thumbnail_geometry.h"
 #include "thumbnails/thumbnail_cache.h"
-#include "thumbnails/thumbnail_source.h"
 
 #include <algorithm>
 #include <cmath>
 
-// The cells hold their pictures within a budget of bytes. Those farthest from the view give
-// theirs up first, keeping their file's name and where its picture came from; coming near
-// the view again, they get it back from the same source on a worker thread, and show their
-// frame and caption meanwhile.
+namespace {
 
-void frmMosaq::SetPictureBudget(qint64 bytes)
+// Icons and cursors load at the large icon size; the test looks anywhere in the name.
+bool WantsIconSize(const QString& name)
 {
-    ReleasePictures(pictureBudget_.Resize(bytes, CellsNearView()));
-    FetchPicturesNearView();
+    return name.contains(QLatin1String(".ico"), Qt::CaseInsensitive) ||
+           name.contains(QLatin1String(".cur"), Qt::CaseInsensitive);
 }
 
-// The cells in the view and a row on either side of it. A build lays its gallery out at
-// the top, so while it runs, the cells near the top are those kept.
-CellRange frmMosaq::CellsNearView() const
+} // namespace
+
+CellPictures::CellPictures(Window window)
+    : window_(std::move(window))
+    , fetches_(
+          [this](int cell, thumbnails::ThumbnailLoad load) { TakeFetched(cell, std::move(load)); })
+{}
+
+void CellPictures::SetBudget(qint64 bytes)
 {
-    const int count = optThumb.Count();
-    const int cellHeight = std::max(1, optThumb.CellSize().height());
-    const int columns = GalleryColumns();
-    const int top = building_ ? 0 : -picSlide->y();
-    const int firstRow = std::max(0, top / cellHeight - 1);
-    const int lastRow = (top + picFrame->ScaleHeight()) / cellHeight + 1;
-    return {std::min(count, firstRow * columns), std::min(count, (lastRow + 1) * columns)};
+    Release(budget_.Resize(bytes, window_.nearView()));
+    FetchNearView();
 }
 
-void frmMosaq::KeepPicture(int index)
+std::vector<ThumbnailJob> CellPictures::BeginBuild(const QString& folder, const QStringList& names,
+                                                   Look look)
 {
-    const qint64 bytes = optThumb(index)->GetPicture().sizeInBytes();
-    ReleasePictures(pictureBudget_.Hold(index, bytes, CellsNearView()));
+    Clear();
+    folder_ = folder;
+    look_ = look;
+    buildSources_ = {true, thumbnails::DefaultThumbnailCacheFolder(), writeCache_};
+    std::vector<ThumbnailJob> jobs;
+    jobs.reserve(static_cast<size_t>(names.size()));
+    for (int j = 0; j < names.size(); ++j)
+        jobs.push_back({j, folder + names[j], RequestFor(names[j]), buildSources_});
+    return jobs;
 }
 
-bool frmMosaq::ReservePicture(int index, double bytes)
+// What the thumbnail of file `name` is decoded as: icons and cursors at the large icon
+// size, pictures straight at the pixels the thumbnail shows, so that they are resampled
+// once, not twice.
+PictureRequest CellPictures::RequestFor(const QString& name) const
 {
-    std::vector<int> released =
-        pictureBudget_.Hold(index, static_cast<qint64>(std::ceil(bytes)), CellsNearView());
-    const auto self = std::find(released.begin(), released.end(), index);
+    const qreal ratio = look_.pixelRatio;
+    PictureRequest request;
+    request.target = QSize(kThumbnailSize - 2, kThumbnailSize - 2) * ratio;
+    request.drawnSize = [ratio](QSize fullSize) {
+        return ThumbnailPixelSize(QSizeF(kThumbnailSize, kThumbnailSize), QSizeF(fullSize), ratio);
+    };
+    request.largeIconSize = look_.largeIconSize;
+    request.size = WantsIconSize(name) ? PictureSize::LargeIcon : PictureSize::Default;
+    return request;
+}
+
+void CellPictures::AddCell(const QString& name, thumbnails::ThumbnailLoad load)
+{
+    const int cell = CellCount();
+    cells_.push_back({name, load.origin});
+    const double drawnBytes =
+        kThumbnailSize * kThumbnailSize * 4 * look_.pixelRatio * look_.pixelRatio;
+    if (!Reserve(cell, static_cast<qint64>(std::ceil(drawnBytes)))) {
+        window_.show(cell, QImage());
+        return;
+    }
+    const QImage picture = window_.draw(*load.load.picture);
+    window_.show(cell, picture);
+    Keep(cell, picture);
+}
+
+void CellPictures::Clear()
+{
+    budget_.Clear();
+    cells_.clear();
+    fetching_.clear();
+    fetches_.Cancel();
+}
+
+// Counts `bytes` of pixels for `cell` before it draws them; false when the budget would
+// give them up at once, farthest from the view of all.
+bool CellPictures::Reserve(int cell, qint64 bytes)
+{
+    std::vector<int> released = budget_.Hold(cell, bytes, window_.nearView());
+    const auto self = std::find(released.begin(), released.end(), cell);
     const bool kept = self == released.end();
     if (!kept)
         released.erase(self);
-    ReleasePictures(released);
+    Release(released);
     return kept;
 }
 
-void frmMosaq::ReleasePictures(const std::vector<int>& cells)
+// Counts the pixels `cell` shows, as drawn.
+void CellPictures::Keep(int cell, const QImage& picture)
 {
-    for (const int index : cells)
-        optThumb(index)->SetPicture(QImage());
+    Release(budget_.Hold(cell, picture.sizeInBytes(), window_.nearView()));
 }
 
-void frmMosaq::FetchPicturesNearView()
+void CellPictures::Release(const std::vector<int>& cells)
 {
-    const CellRange near = CellsNearView();
-    refetch_->SetWanted(near);
-    const int end = std::min(near.end, validCells_);
-    for (int i = near.first; i < end; ++i) {
-        const ThumbCell* cell = optThumb(i);
-        if (!cell->InGallery() || !cell->GetPicture().isNull())
+    for (const int cell : cells)
+        window_.show(cell, QImage());
+}
+
+// Only the cells near the view are worth fetching: a fetch of another, not yet started, is
+// skipped, and the cell may ask again once it comes near.
+void CellPictures::FetchNearView()
+{
+    const CellRange near = window_.nearView();
+    fetches_.SetWanted(near);
+    std::erase_if(fetching_, [near](int cell) { return !near.Contains(cell); });
+    const int end = std::min(near.end, CellCount());
+    for (int cell = near.first; cell < end; ++cell) {
+        if (budget_.Holds(cell) || !fetching_.insert(cell).second)
             continue;
-        // The source the build took: the cache entry for a cell drawn from one, else the
-        // preview or the file, never an entry the build itself left behind.
-        const bool fromCache = cellFromCache_.at(static_cast<size_t>(i));
-        const thumbnails::ThumbnailSources sources{
-            true, fromCache ? thumbnails::DefaultThumbnailCacheFolder() : QString(), false};
-        refetch_->Request(i, {CellFilePath(i), ThumbnailRequest(cell->Tag())},
-                          [sources](const DecodePipeline::Job& job) {
-                              return thumbnails::LoadThumbnailPicture(job.path, job.request,
-                                                                      sources);
-                          });
+        const Cell& known = cells_[static_cast<size_t>(cell)];
+        fetches_.Submit({{cell, folder_ + known.name, RequestFor(known.name),
+                          thumbnails::SourcesToLoadAgain(known.origin, buildSources_)}});
     }
 }
 
 // A picture fetched again. A file that can no longer be read leaves its cell without one.
-void frmMosaq::TakeFetchedPicture(int index, const PictureLoad& load)
+void CellPictures::TakeFetched(int cell, thumbnails::ThumbnailLoad load)
 {
-    if (index >= validCells_ || !load || !optThumb(index)->GetPicture().isNull())
+    fetching_.erase(cell);
+    if (cell >= CellCount() || budget_.Holds(cell) || !load)
         return;
-    // The loading and drawing boxes are the build's too: they are left as it leaves them
-    // between two files.
-    optThumb(index)->SetPicture(ThumbnailOf(*load.picture));
-    picLoad->ClearPicture();
-    picLoad->Cls();
-    KeepPicture(index);
+    const QImage picture = window_.draw(*load.load.picture);
+    window_.show(cell, picture);
+    Keep(cell, picture);
 }

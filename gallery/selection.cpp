@@ -21,7 +21,7 @@ void frmMosaq::ShowCellsInView()
 {
     const auto [first, end] = CellsNearView();
     optThumb.ShowRange(first, end);
-    FetchPicturesNearView();
+    pictures_.FetchNearView();
 }
 
 void frmMosaq::vsbSlide_Scroll()
@@ -52,7 +52,7 @@ bool frmMosaq::GalleryHasFocus() const
 // Arrow keys move the selection between cells and keep it in view; Enter selects.
 void frmMosaq::keyPressEvent(QKeyEvent* event)
 {
-    if (!GalleryHasFocus() || validCells_ == 0 || building_) {
+    if (!GalleryHasFocus() || pictures_.CellCount() == 0 || building_) {
         QWidget::keyPressEvent(event);
         return;
     }
@@ -64,8 +64,9 @@ void frmMosaq::keyPressEvent(QKeyEvent* event)
     const int cellHeight = std::max(1, optThumb.CellSize().height());
     const int columns = GalleryColumns();
     const int rowsPerPage = picFrame->ScaleHeight() / cellHeight;
-    const int current = std::clamp(selectedIndex_, 0, validCells_ - 1);
-    const int target = GalleryKeyTarget(event->key(), current, columns, rowsPerPage, validCells_);
+    const int current = std::clamp(selectedIndex_, 0, pictures_.CellCount() - 1);
+    const int target =
+        GalleryKeyTarget(event->key(), current, columns, rowsPerPage, pictures_.CellCount());
     if (target < 0) {
         QWidget::keyPressEvent(event);
         return;

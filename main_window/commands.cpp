@@ -35,7 +35,8 @@ ToolbarButton* frmMosaq::ToolbarButtonByKey(const QString& key) const
 // the selection: Select then does nothing, and is not kept for later either.
 void frmMosaq::SelectAndExit()
 {
-    if (building_ || FolderPath().isEmpty() || selectedIndex_ < 0 || selectedIndex_ >= validCells_)
+    if (building_ || FolderPath().isEmpty() || selectedIndex_ < 0 ||
+        selectedIndex_ >= pictures_.CellCount())
         return;
     if (!SetClipboardText(files::PastableFilePath(CellFilePath(selectedIndex_))))
         return;

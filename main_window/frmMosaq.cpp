@@ -70,6 +70,9 @@ frmMosaq::frmMosaq(const QString& settingsFile, QWidget* parent)
     , folderPicker_([](QWidget* owner, const QString& title, const QString& initial) {
         return basMosaq::BrowseForFolder(owner, title, initial);
     })
+    , pictures_({[this] { return CellsNearView(); },
+                 [this](const Picture& picture) { return ThumbnailOf(picture); },
+                 [this](int cell, const QImage& picture) { optThumb(cell)->SetPicture(picture); }})
 {
     setWindowTitle(QStringLiteral("Tessellon"));
     QIcon programIcon;
@@ -80,8 +83,6 @@ frmMosaq::frmMosaq(const QString& settingsFile, QWidget* parent)
     // The gallery comes first in the tab order and starts with the keyboard focus.
     picFrame->setFocus();
     SetUpPlacementSettling();
-    refetch_ = std::make_unique<PictureRefetch>(
-        [this](int index, const PictureLoad& load) { TakeFetchedPicture(index, load); });
     setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, kDesignClientSize,
                                     screen()->availableGeometry()));
     Form_Load();

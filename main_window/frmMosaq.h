@@ -1,9 +1,8 @@
 #pragma once
 
+#include "gallery/background_decodes.h"
 #include "gallery/caption.h"
-#include "gallery/decode_pipeline.h"
-#include "gallery/picture_budget.h"
-#include "gallery/picture_refetch.h"
+#include "gallery/cell_pictures.h"
 #include "main_window/controls/file_list_box.h"
 #include "main_window/controls/image_list.h"
 #include "main_window/controls/picture_box.h"
@@ -93,10 +92,10 @@ Q_SIGNALS:
 public:
     void SetFolderPicker(FolderPicker picker) { folderPicker_ = std::move(picker); }
     // Whether gallery builds leave entries in the desktop's thumbnail cache (they do).
-    void SetThumbnailCacheWriting(bool on) { writeThumbnailCache_ = on; }
+    void SetThumbnailCacheWriting(bool on) { pictures_.SetCacheWriting(on); }
     // The bytes of thumbnail pixels the cells hold at most, beside those in view.
-    void SetPictureBudget(qint64 bytes);
-    const PictureBudget& Pictures() const { return pictureBudget_; }
+    void SetPictureBudget(qint64 bytes) { pictures_.SetBudget(bytes); }
+    const CellPictures& Pictures() const { return pictures_; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -145,19 +144,10 @@ private:
     int LargeIconSize() const;
     void RemoveCreatedCells();
     void ClearCell(int index);
-    bool AddCell(PictureLoad& load, const QString& name, int index,
+    bool AddCell(thumbnails::ThumbnailLoad load, const QString& name,
                  const TextWidthFunction& textWidth);
-    PictureRequest ThumbnailRequest(const QString& name) const;
-    QImage ThumbnailOf(Picture picture);
-    // The cells' pictures within their budget (gallery/cell_pictures.cpp).
+    QImage ThumbnailOf(const Picture& picture);
     CellRange CellsNearView() const;
-    void KeepPicture(int index);
-    // Counts `bytes` of pixels for cell `index` before it draws them; false when the
-    // budget would give them up at once, farthest from the view of all.
-    bool ReservePicture(int index, double bytes);
-    void ReleasePictures(const std::vector<int>& cells);
-    void FetchPicturesNearView();
-    void TakeFetchedPicture(int index, const PictureLoad& load);
     void FinishBuild();
     void SetBusyPointer(bool busy);
     bool BuildSuperseded(unsigned generation) const;
@@ -175,27 +165,21 @@ private:
     int selectedIndex_ = 0;
     bool activated_ = false;
     bool activating_ = false;
-    // The stored outer placement, until the window is framed and has taken it.
-    std::optional<QRect> pendingOuter_;
-    // The "Window Position" the window was restored to; empty when none could be.
-    QString restoredPosition_;
-    QTimer placementSettle_;
-    int placementCorrectionsLeft_ = 0;
-    int validCells_ = 0; // cells that hold an image of the latest build
+    // The stored placement on its way to the window, until a window manager's framing has
+    // settled (main_window/window_placement.cpp).
+    struct PlacementSettling
+    {
+        // The stored outer placement, until the window is framed and has taken it.
+        std::optional<QRect> pendingOuter;
+        // The "Window Position" the window was restored to; empty when none could be.
+        QString restoredPosition;
+        QTimer timer;
+        int correctionsLeft = 0;
+    } placement_;
     bool unloaded_ = false;
     bool building_ = false;
     bool busyPointer_ = false;
     unsigned buildGeneration_ = 0;
-    bool writeThumbnailCache_ = true;
-    // Thumbnail pixels of 4,096 cells at a pixel ratio of 1, 1,024 at 2: screens full of
-    // cells on either side of the view, at a fraction of what a large folder would hold.
-    static constexpr qint64 kPictureBudgetBytes = qint64(64) << 20;
-    PictureBudget pictureBudget_{kPictureBudgetBytes};
-    // What the latest build drew its cells with, so that a picture given up is drawn again
-    // exactly as built: the pixel ratio, the large icon size, and per cell whether its
-    // pixels came from the thumbnail cache.
-    qreal buildPixelRatio_ = 1;
-    int buildLargeIconSize_ = 32;
-    std::vector<bool> cellFromCache_;
-    std::unique_ptr<PictureRefetch> refetch_;
+    // The cells' pictures: which hold theirs, where each came from, and their fetching back.
+    CellPictures pictures_;
 };

@@ -37,9 +37,9 @@ constexpr int kPlacementCorrections = 2;
 
 void frmMosaq::SetUpPlacementSettling()
 {
-    placementSettle_.setSingleShot(true);
-    placementSettle_.setInterval(kPlacementSettleMilliseconds);
-    connect(&placementSettle_, &QTimer::timeout, this, &frmMosaq::SettlePlacement);
+    placement_.timer.setSingleShot(true);
+    placement_.timer.setInterval(kPlacementSettleMilliseconds);
+    connect(&placement_.timer, &QTimer::timeout, this, &frmMosaq::SettlePlacement);
 }
 
 bool frmMosaq::RestorePlacement(const QString& stored)
@@ -60,10 +60,11 @@ bool frmMosaq::RestorePlacement(const QString& stored)
                       screen()->virtualSize());
     if (!restored)
         return false;
-    restoredPosition_ = stored;
+    placement_.restoredPosition = stored;
     // The layout keeps a shown window at its minimum size: a smaller target is never met.
-    pendingOuter_ = QRect(restored->topLeft(), restored->size().expandedTo(kMinimumOuterSize));
-    placementCorrectionsLeft_ = kPlacementCorrections;
+    placement_.pendingOuter =
+        QRect(restored->topLeft(), restored->size().expandedTo(kMinimumOuterSize));
+    placement_.correctionsLeft = kPlacementCorrections;
     ApplyOuterGeometry(*restored);
     return true;
 }
@@ -109,7 +110,7 @@ void frmMosaq::SavePlacement()
     // from a session that knew it, is kept rather than replaced by a made-up one. One that
     // could not be restored is not kept either, or it would hold back the size ever after.
     if (QGuiApplication::platformName().startsWith(u"wayland"))
-        position = WithStoredPosition(restoredPosition_, position);
+        position = WithStoredPosition(placement_.restoredPosition, position);
     WriteSetting(QStringLiteral("Window Position"), position);
 }
 
@@ -117,25 +118,25 @@ void frmMosaq::SavePlacement()
 // window is in the normal state, it is checked once the changes have come to rest.
 void frmMosaq::NotePlacementChange()
 {
-    if (pendingOuter_ && isVisible() && IsInNormalState())
-        placementSettle_.start();
+    if (placement_.pendingOuter && isVisible() && IsInNormalState())
+        placement_.timer.start();
 }
 
 void frmMosaq::SettlePlacement()
 {
-    if (!pendingOuter_ || !isVisible() || !IsInNormalState())
+    if (!placement_.pendingOuter || !isVisible() || !IsInNormalState())
         return;
     // Not framed: without a window manager the size given before the window was shown is
     // its outer size already.
     if (FrameMargins().isNull())
         return;
-    if (OuterGeometry() == *pendingOuter_ || placementCorrectionsLeft_ == 0) {
-        pendingOuter_.reset();
+    if (OuterGeometry() == *placement_.pendingOuter || placement_.correctionsLeft == 0) {
+        placement_.pendingOuter.reset();
         return;
     }
-    --placementCorrectionsLeft_;
-    ApplyOuterGeometry(*pendingOuter_);
-    placementSettle_.start(); // checked again, unless the window manager's answer restarts it
+    --placement_.correctionsLeft;
+    ApplyOuterGeometry(*placement_.pendingOuter);
+    placement_.timer.start(); // checked again, unless the window manager's answer restarts it
 }
 
 void frmMosaq::moveEvent(QMoveEvent* event)

@@ -38,9 +38,6 @@ struct PictureLoad
 {
     std::optional<Picture> picture;
     QString error; // why the file could not be loaded; empty on success
-    // The pixels are those of an entry of the desktop's thumbnail cache, read from it or
-    // just written to it, rather than decoded from the file for this request alone.
-    bool fromThumbnailCache = false;
 
     explicit operator bool() const { return picture.has_value(); }
 };

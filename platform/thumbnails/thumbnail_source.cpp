@@ -45,34 +45,39 @@ const CacheFlavor* FlavorFor(QSize drawn)
     return nullptr;
 }
 
-PictureLoad Finished(Picture picture, const PictureRequest& request)
+ThumbnailLoad Finished(Picture picture, const PictureRequest& request, ThumbnailOrigin origin)
 {
-    return pictures::FinishPicture(pictures::PictureSuccess(std::move(picture.image), picture.size),
-                                   request);
+    return {pictures::FinishPicture(
+                pictures::PictureSuccess(std::move(picture.image), picture.size), request),
+            origin};
+}
+
+ThumbnailLoad Decoded(PictureLoad load)
+{
+    return {std::move(load), ThumbnailOrigin::Decode};
 }
 
 // Decodes the file and, when a cache is given and the picture is larger than the entry that
 // serves the drawn pixels, leaves that entry: decoded at the entry's size, written, then
 // fitted to what was asked.
-PictureLoad DecodeAndStore(QFile& file, const PictureRequest& request,
-                           const pictures::PictureHead& facts, const ThumbnailCache* cache,
-                           const CacheKey& key)
+ThumbnailLoad DecodeAndStore(QFile& file, const PictureRequest& request,
+                             const pictures::PictureHead& facts, const ThumbnailCache* cache,
+                             const CacheKey& key)
 {
     const CacheFlavor* flavor = FlavorFor(FittedPictureSize(facts.size, request));
     if (!cache || !flavor || LongestSide(facts.size) <= flavor->size)
-        return pictures::LoadOpenPicture(file, request);
+        return Decoded(pictures::LoadOpenPicture(file, request));
     PictureRequest forEntry = request;
     forEntry.drawnSize = nullptr;
     forEntry.target = QSize(flavor->size, flavor->size);
     PictureLoad load = pictures::LoadOpenPicture(file, forEntry);
     if (!load || LongestSide(load.picture->image.size()) != flavor->size)
-        return load;
+        return Decoded(std::move(load));
     const bool stored =
         cache->Store(*flavor, load.picture->image, key,
                      {QString::fromLatin1(MimeType(facts.format)), load.picture->size});
-    load = pictures::FinishPicture(std::move(load), request);
-    load.fromThumbnailCache = stored && static_cast<bool>(load);
-    return load;
+    return {pictures::FinishPicture(std::move(load), request),
+            stored ? ThumbnailOrigin::CacheEntry : ThumbnailOrigin::Decode};
 }
 
 bool IsCacheable(const pictures::PictureHead& facts)
@@ -84,38 +89,41 @@ bool IsCacheable(const pictures::PictureHead& facts)
 
 } // namespace
 
-PictureLoad LoadThumbnailPicture(const QString& path, const PictureRequest& request,
-                                 const ThumbnailSources& sources)
+ThumbnailLoad LoadThumbnailPicture(const QString& path, const PictureRequest& request,
+                                   const ThumbnailSources& sources)
 {
     QFile file;
     if (!pictures::OpenRegularFile(file, path))
-        return pictures::PictureFailure(QStringLiteral("not a file that can be read"));
+        return Decoded(pictures::PictureFailure(QStringLiteral("not a file that can be read")));
     const pictures::PictureHead facts = pictures::ReadPictureHead(file);
     if (!file.seek(0))
-        return pictures::PictureFailure(file.errorString());
+        return Decoded(pictures::PictureFailure(file.errorString()));
     if (facts.size.isEmpty())
-        return pictures::LoadOpenPicture(file, request);
+        return Decoded(pictures::LoadOpenPicture(file, request));
     const QSize drawn = FittedPictureSize(facts.size, request);
 
     if (sources.embeddedPreviews && facts.format == PictureFormat::Jpeg) {
         if (std::optional<Picture> preview = PictureOfPreview(facts.jpeg, drawn))
-            return Finished(std::move(*preview), request);
+            return Finished(std::move(*preview), request, ThumbnailOrigin::Preview);
     }
 
     const std::optional<ThumbnailCache> cache =
         sources.cacheFolder.isEmpty() ? std::nullopt
                                       : std::optional<ThumbnailCache>(sources.cacheFolder);
     if (!cache || !IsCacheable(facts) || cache->Holds(path))
-        return pictures::LoadOpenPicture(file, request);
+        return Decoded(pictures::LoadOpenPicture(file, request));
     const CacheKey key{FileUri(QFileInfo(path).absoluteFilePath()),
                        file.fileTime(QFileDevice::FileModificationTime).toSecsSinceEpoch(),
                        file.size()};
-    if (std::optional<QImage> entry = cache->Find(key, LongestSide(drawn))) {
-        PictureLoad load = Finished({std::move(*entry), facts.size}, request);
-        load.fromThumbnailCache = static_cast<bool>(load);
-        return load;
-    }
+    if (std::optional<QImage> entry = cache->Find(key, LongestSide(drawn)))
+        return Finished({std::move(*entry), facts.size}, request, ThumbnailOrigin::CacheEntry);
     return DecodeAndStore(file, request, facts, sources.writeCache ? &*cache : nullptr, key);
+}
+
+ThumbnailSources SourcesToLoadAgain(ThumbnailOrigin origin, const ThumbnailSources& first)
+{
+    return {first.embeddedPreviews,
+            origin == ThumbnailOrigin::CacheEntry ? first.cacheFolder : QString(), false};
 }
 
 } // namespace thumbnails

@@ -153,7 +153,7 @@ protected:
     Picture Load(const QString& path, const ThumbnailSources& sources,
                  const PictureRequest& request = ThumbnailRequest())
     {
-        PictureLoad load = LoadThumbnailPicture(path, request, sources);
+        PictureLoad load = LoadThumbnailPicture(path, request, sources).load;
         EXPECT_TRUE(load) << load.error.toStdString();
         return load ? *load.picture : Picture{};
     }
@@ -466,15 +466,15 @@ TEST_F(ThumbnailSourceTest, FifosAndDevicesAreNeitherEntriesNorPictures)
     const ThumbnailSources sources = WithCache();
     // At a ratio of 1 the normal entry is looked up first, at 2.5 the large one.
     for (const qreal ratio : {1.0, 2.5}) {
-        const std::optional<PictureLoad> decoded =
-            within([&] { return LoadThumbnailPicture(photo, ThumbnailRequest(ratio), sources); });
+        const std::optional<PictureLoad> decoded = within(
+            [&] { return LoadThumbnailPicture(photo, ThumbnailRequest(ratio), sources).load; });
         ASSERT_TRUE(decoded) << "the load never ended at a ratio of " << ratio;
         ASSERT_TRUE(*decoded);
         EXPECT_TRUE(Near(Centre(*decoded->picture), kRed));
     }
     for (const QString& path : {fifo, linkedFifo, zero}) {
         const std::optional<PictureLoad> source =
-            within([&] { return LoadThumbnailPicture(path, ThumbnailRequest(), sources); });
+            within([&] { return LoadThumbnailPicture(path, ThumbnailRequest(), sources).load; });
         ASSERT_TRUE(source) << path.toStdString() << ": the load never ended";
         EXPECT_FALSE(*source) << path.toStdString();
         const std::optional<PictureLoad> plain = within([&] { return LoadPicture(path); });

@@ -1,14 +1,16 @@
-#include "gallery/decode_pipeline.h"
+#include "gallery/background_decodes.h"
 #include "gallery/thumbnail_geometry.h"
 #include "support/fixture_images.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QThreadPool>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
@@ -16,13 +18,13 @@
 namespace {
 
 // Takes every picture in order, serving events while waiting, as the gallery build does.
-std::vector<PictureLoad> TakeAll(DecodePipeline& pipeline, int count)
+std::vector<PictureLoad> TakeAll(DecodesInOrder& pipeline, int count)
 {
     std::vector<PictureLoad> loads;
     const QDeadlineTimer deadline(30000);
     for (int i = 0; i < count && !deadline.hasExpired();) {
-        if (std::optional<PictureLoad> load = pipeline.TryTake(i)) {
-            loads.push_back(std::move(*load));
+        if (std::optional<thumbnails::ThumbnailLoad> load = pipeline.TryTake(i)) {
+            loads.push_back(std::move(load->load));
             ++i;
         } else {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
@@ -35,13 +37,14 @@ std::vector<PictureLoad> TakeAll(DecodePipeline& pipeline, int count)
 class GatedDecoder
 {
 public:
-    DecodePipeline::Decoder Decoder()
+    BackgroundDecodes::Decoder Decoder()
     {
-        return [this](const DecodePipeline::Job& job) {
+        return [this](const ThumbnailJob& job) {
             ++started_;
             std::unique_lock lock(mutex_);
             opened_.wait(lock, [this] { return open_; });
-            return PictureLoad{Picture{QImage(4, 4, QImage::Format_RGB32), QSize(4, 4)}, job.path};
+            return thumbnails::ThumbnailLoad{
+                PictureLoad{Picture{QImage(4, 4, QImage::Format_RGB32), QSize(4, 4)}, job.path}};
         };
     }
     void Open()
@@ -61,21 +64,26 @@ private:
     bool open_ = false;
 };
 
-std::vector<DecodePipeline::Job> Jobs(int count)
+std::vector<ThumbnailJob> Jobs(int count)
 {
-    std::vector<DecodePipeline::Job> jobs;
+    std::vector<ThumbnailJob> jobs;
     jobs.reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i)
-        jobs.push_back({QStringLiteral("job%1").arg(i), PictureRequest()});
+        jobs.push_back({i, QStringLiteral("job%1").arg(i), PictureRequest(), {}});
     return jobs;
+}
+
+thumbnails::ThumbnailLoad Load(const ThumbnailJob& job)
+{
+    return {LoadPicture(job.path, job.request)};
 }
 
 } // namespace
 
-TEST(DecodePipeline, PicturesArriveInListOrderWithFailuresInPlace)
+TEST(DecodesInOrder, PicturesArriveInListOrderWithFailuresInPlace)
 {
     QTemporaryDir folder;
-    std::vector<DecodePipeline::Job> jobs;
+    std::vector<ThumbnailJob> jobs;
     for (int i = 0; i < 40; ++i) {
         const QString path = folder.filePath(QStringLiteral("p%1.bmp").arg(i));
         if (i % 7 == 3)
@@ -83,10 +91,9 @@ TEST(DecodePipeline, PicturesArriveInListOrderWithFailuresInPlace)
         else
             WriteSolidImage(path, QSize(1 + i * 5, 1 + (40 - i) * 3),
                             QColor(i * 6, 0, 255 - i * 6));
-        jobs.push_back({path, PictureRequest()});
+        jobs.push_back({i, path, PictureRequest(), {}});
     }
-    DecodePipeline pipeline(
-        jobs, 4, [](const DecodePipeline::Job& job) { return LoadPicture(job.path, job.request); });
+    DecodesInOrder pipeline(jobs, 4, Load);
     const std::vector<PictureLoad> loads = TakeAll(pipeline, int(jobs.size()));
     ASSERT_EQ(loads.size(), jobs.size());
     for (int i = 0; i < 40; ++i) {
@@ -103,12 +110,12 @@ TEST(DecodePipeline, PicturesArriveInListOrderWithFailuresInPlace)
 
 // With a long lookahead the workers take several jobs at a time: the bound and the order
 // hold all the same, also for the short task at the end.
-TEST(DecodePipeline, AtMostTheLookaheadIsDecodedAhead)
+TEST(DecodesInOrder, AtMostTheLookaheadIsDecodedAhead)
 {
     for (const int lookahead : {3, 37}) {
         GatedDecoder gate;
         {
-            DecodePipeline pipeline(Jobs(150), lookahead, gate.Decoder());
+            DecodesInOrder pipeline(Jobs(150), lookahead, gate.Decoder());
             QThreadPool::globalInstance()->waitForDone(200);
             EXPECT_LE(gate.Started(), lookahead);
             EXPECT_FALSE(pipeline.TryTake(0));
@@ -122,11 +129,11 @@ TEST(DecodePipeline, AtMostTheLookaheadIsDecodedAhead)
     }
 }
 
-TEST(DecodePipeline, ADroppedPipelineNeverWaitsAndStartsNothingMore)
+TEST(DecodesInOrder, ADroppedPipelineNeverWaitsAndStartsNothingMore)
 {
     GatedDecoder gate;
     {
-        DecodePipeline pipeline(Jobs(100), 8, gate.Decoder());
+        DecodesInOrder pipeline(Jobs(100), 8, gate.Decoder());
         // The decodes under way are held at the gate: leaving must not wait for them.
     }
     const int started = gate.Started();
@@ -138,12 +145,13 @@ TEST(DecodePipeline, ADroppedPipelineNeverWaitsAndStartsNothingMore)
 
 // The pipeline hands over what the decoder made, pixel for pixel: resampling is the
 // decoder's business (it delivers the drawn size) and DrawThumbnail's.
-TEST(DecodePipeline, PicturesArriveAsTheDecoderMadeThem)
+TEST(DecodesInOrder, PicturesArriveAsTheDecoderMadeThem)
 {
-    DecodePipeline pipeline(Jobs(3), 2, [](const DecodePipeline::Job& job) {
+    DecodesInOrder pipeline(Jobs(3), 2, [](const ThumbnailJob& job) {
         QImage pixels(500, 375, QImage::Format_RGB32);
         pixels.fill(QColor(job.path.size() * 20, 10, 10));
-        return PictureLoad{Picture{pixels, QSize(4000, 3000)}, QString()};
+        return thumbnails::ThumbnailLoad{
+            PictureLoad{Picture{pixels, QSize(4000, 3000)}, QString()}};
     });
     const std::vector<PictureLoad> loads = TakeAll(pipeline, 3);
     ASSERT_EQ(loads.size(), 3u);
@@ -154,7 +162,7 @@ TEST(DecodePipeline, PicturesArriveAsTheDecoderMadeThem)
     }
 }
 
-TEST(DecodePipeline, TheLoaderDeliversTheDrawnSizeDirectly)
+TEST(DecodesInOrder, TheLoaderDeliversTheDrawnSizeDirectly)
 {
     QTemporaryDir folder;
     const QString jpeg = folder.filePath(QStringLiteral("photo.jpg"));
@@ -175,5 +183,49 @@ TEST(DecodePipeline, TheLoaderDeliversTheDrawnSizeDirectly)
             EXPECT_EQ(load.picture->size, QSize(400, 300));
             EXPECT_EQ(load.picture->image.size(), QSize(62, 46) * ratio) << path.toStdString();
         }
+    }
+}
+
+// What reaches the owner's thread: only wanted jobs, nothing submitted before a cancel,
+// and each result on that thread.
+TEST(BackgroundDecodes, DeliversOnlyWantedJobsOfTheCurrentRoundOnItsOwnThread)
+{
+    struct Case
+    {
+        const char* name;
+        std::optional<CellRange> wanted;
+        bool cancelFirstJobs;
+        std::vector<int> delivered;
+    };
+    const Case cases[] = {
+        {"every job", std::nullopt, false, {0, 1, 2, 3, 4, 5, 99}},
+        {"the wanted cells", CellRange{2, 5}, false, {2, 3, 4}},
+        {"after a cancel", std::nullopt, true, {99}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        GatedDecoder gate;
+        std::vector<int> delivered;
+        bool onOwnThread = true;
+        BackgroundDecodes decodes(
+            [&](int index, const thumbnails::ThumbnailLoad& load) {
+                EXPECT_TRUE(load);
+                onOwnThread = onOwnThread && QThread::currentThread() == qApp->thread();
+                delivered.push_back(index);
+            },
+            gate.Decoder());
+        if (c.wanted)
+            decodes.SetWanted(*c.wanted);
+        for (ThumbnailJob& job : Jobs(6))
+            decodes.Submit({std::move(job)});
+        if (c.cancelFirstJobs)
+            decodes.Cancel();
+        decodes.Submit({{99, QStringLiteral("late"), PictureRequest(), {}}});
+        gate.Open();
+        ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(10000));
+        QCoreApplication::processEvents();
+        std::sort(delivered.begin(), delivered.end());
+        EXPECT_EQ(delivered, c.delivered);
+        EXPECT_TRUE(onOwnThread);
     }
 }
