@@ -1,6 +1,6 @@
 #include "gallery/background_decodes.h"
 
-#include "gallery/tuning.h"
+#include "main_window/tuning.h"
 
 #include <QObject>
 #include <QThreadPool>

@@ -4,7 +4,7 @@
 #include "gallery/caption.h"
 #include "gallery/folder_path.h"
 #include "gallery/thumbnail_geometry.h"
-#include "gallery/tuning.h"
+#include "main_window/tuning.h"
 #include "main_window/frmMosaq.h"
 #include "main_window/progress_geometry.h"
 #include "pictures/picture.h"

@@ -2,7 +2,7 @@
 
 #include "gallery/background_decodes.h"
 #include "gallery/picture_budget.h"
-#include "gallery/tuning.h"
+#include "main_window/tuning.h"
 #include "thumbnails/thumbnail_source.h"
 
 #include <QImage>

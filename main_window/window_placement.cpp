@@ -1,6 +1,7 @@
 #include "common/rounding.h"
 #include "main_window/frmMosaq.h"
 #include "main_window/placement.h"
+#include "main_window/tuning.h"
 
 #include <QGuiApplication>
 #include <QMoveEvent>
@@ -26,12 +27,6 @@ QPointF TwipsPerPixel(const QWidget* widget)
 {
     return {1440.0 / widget->logicalDpiX(), 1440.0 / widget->logicalDpiY()};
 }
-
-// How long the window must be left alone by the window manager before its frame counts.
-constexpr int kPlacementSettleMilliseconds = 50;
-// A window manager may refuse a placement (some keep windows on screen): after this many
-// corrections the window stays where it was put.
-constexpr int kPlacementCorrections = 2;
 
 } // namespace
 

@@ -2,7 +2,8 @@
 
 #include <QtGlobal>
 
-// The gallery's numbers chosen for speed and memory, each with why it has its value.
+// The window's and the gallery's numbers chosen for speed, memory and the ways of window
+// managers, each with why it has its value.
 // Thumbnails decoded ahead of the build per processor: pictures at the size they are
 // drawn, a few kilobytes each, while the bytes of the decodes under way are bounded by
 // the picture loader.
@@ -21,3 +22,11 @@ inline constexpr qsizetype kMeasuredTextsKept = 4096;
 // pixel ratio of 1, 1,024 at 2; screens full of cells on either side of the view, at a
 // fraction of what a large folder would hold.
 inline constexpr qint64 kCellPictureBudgetBytes = qint64(64) << 20;
+
+// How long the window must be left alone by the window manager before its frame counts:
+// window managers answer a placement with a burst of changes within a few milliseconds.
+inline constexpr int kPlacementSettleMilliseconds = 50;
+
+// A window manager may refuse a placement (some keep windows on screen): after this many
+// corrections the window stays where it was put.
+inline constexpr int kPlacementCorrections = 2;
