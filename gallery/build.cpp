@@ -137,19 +137,6 @@ QImage frmMosaq::ThumbnailOf(const Picture& picture)
     return thumbnail;
 }
 
-// The cells in the view and a row on either side of it. A build lays its gallery out at
-// the top, so while it runs, the cells near the top are those kept.
-CellRange frmMosaq::CellsNearView() const
-{
-    const int count = optThumb.Count();
-    const int cellHeight = std::max(1, optThumb.CellSize().height());
-    const int columns = GalleryColumns();
-    const int top = building_ ? 0 : -picSlide->y();
-    const int firstRow = std::max(0, top / cellHeight - 1);
-    const int lastRow = (top + picFrame->ScaleHeight()) / cellHeight + 1;
-    return {std::min(count, firstRow * columns), std::min(count, (lastRow + 1) * columns)};
-}
-
 // The build's end: the progress off, cell 0 selected, the gallery laid out and shown with
 // the count of the cells it holds.
 void frmMosaq::FinishBuild()

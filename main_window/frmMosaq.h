@@ -147,13 +147,13 @@ private:
     bool AddCell(thumbnails::ThumbnailLoad load, const QString& name,
                  const TextWidthFunction& textWidth);
     QImage ThumbnailOf(const Picture& picture);
-    CellRange CellsNearView() const;
     void FinishBuild();
     void SetBusyPointer(bool busy);
     bool BuildSuperseded(unsigned generation) const;
     // The gallery's layout (gallery/gallery_layout.cpp).
     void LayOutGallery();
     int GalleryColumns() const;
+    CellRange CellsNearView() const;
     // Scrolling and selection (gallery/selection.cpp).
     bool ScrollGalleryByWheel(QEvent* event);
     bool GalleryHasFocus() const;
