@@ -43,16 +43,17 @@ bool WantsIconSize(const QString& name)
 // What the thumbnail of file `name` is decoded as: icons and cursors at the large icon
 // size, pictures straight at the pixels the thumbnail shows, so that they are resampled
 // once, not twice.
-PictureRequest frmMosaq::ThumbnailRequest(const QString& name) const
+pictures::PictureRequest frmMosaq::ThumbnailRequest(const QString& name) const
 {
     const qreal ratio = buildPixelRatio_;
-    PictureRequest request;
+    pictures::PictureRequest request;
     request.target = QSize(kThumbnailSize - 2, kThumbnailSize - 2) * ratio;
     request.drawnSize = [ratio](QSize fullSize) {
         return ThumbnailPixelSize(QSizeF(kThumbnailSize, kThumbnailSize), QSizeF(fullSize), ratio);
     };
     request.largeIconSize = buildLargeIconSize_;
-    request.size = WantsIconSize(name) ? PictureSize::LargeIcon : PictureSize::Default;
+    request.size =
+        WantsIconSize(name) ? pictures::PictureSize::LargeIcon : pictures::PictureSize::Default;
     return request;
 }
 
@@ -60,11 +61,11 @@ namespace {
 
 // The decoded picture of file `index`, serving the window's events while it is on its
 // way. Nothing when the build was overtaken meanwhile.
-std::optional<PictureLoad> AwaitPicture(DecodePipeline& pipeline, int index,
-                                        const std::function<bool()>& superseded)
+std::optional<pictures::PictureLoad> AwaitPicture(DecodePipeline& pipeline, int index,
+                                                  const std::function<bool()>& superseded)
 {
     for (;;) {
-        if (std::optional<PictureLoad> load = pipeline.TryTake(index))
+        if (std::optional<pictures::PictureLoad> load = pipeline.TryTake(index))
             return load;
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (superseded())
@@ -134,7 +135,7 @@ bool frmMosaq::LoadThumbnails()
             return false;
         picLoad->ClearPicture();
         picLoad->Cls();
-        std::optional<PictureLoad> decoded = AwaitPicture(pipeline, j, superseded);
+        std::optional<pictures::PictureLoad> decoded = AwaitPicture(pipeline, j, superseded);
         if (!decoded)
             return false;
         if (AddCell(*decoded, name, loaded, textWidth))
@@ -147,7 +148,7 @@ bool frmMosaq::LoadThumbnails()
 // The build's step for one file: the file's picture drawn as a thumbnail into cell
 // `index`, with the file's name as tag and shortened caption. False, and no cell, for a
 // file that did not load.
-bool frmMosaq::AddCell(PictureLoad& load, const QString& name, int index,
+bool frmMosaq::AddCell(pictures::PictureLoad& load, const QString& name, int index,
                        const TextWidthFunction& textWidth)
 {
     if (!load) {
@@ -174,7 +175,7 @@ bool frmMosaq::AddCell(PictureLoad& load, const QString& name, int index,
 }
 
 // The thumbnail a cell shows of `picture`: drawn through the loading box, as every cell's.
-QImage frmMosaq::ThumbnailOf(Picture picture)
+QImage frmMosaq::ThumbnailOf(pictures::Picture picture)
 {
     picLoad->SetPicture(std::move(picture));
     DrawThumbnail(*picLoad, *picThumb);

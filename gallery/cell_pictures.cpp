@@ -76,7 +76,7 @@ void frmMosaq::FetchPicturesNearView()
 }
 
 // A picture fetched again. A file that can no longer be read leaves its cell without one.
-void frmMosaq::TakeFetchedPicture(int index, const PictureLoad& load)
+void frmMosaq::TakeFetchedPicture(int index, const pictures::PictureLoad& load)
 {
     if (index >= validCells_ || !load || !optThumb(index)->GetPicture().isNull())
         return;

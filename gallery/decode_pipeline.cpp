@@ -14,9 +14,9 @@ struct DecodePipeline::State
     Decoder decoder;
     std::atomic<bool> cancelled{false};
     std::mutex mutex;
-    std::vector<std::optional<PictureLoad>> results; // guarded by mutex
-    int awaited = -1;                                // guarded by mutex
-    QAbstractEventDispatcher* consumer = nullptr;    // woken when the awaited result arrives
+    std::vector<std::optional<pictures::PictureLoad>> results; // guarded by mutex
+    int awaited = -1;                                          // guarded by mutex
+    QAbstractEventDispatcher* consumer = nullptr; // woken when the awaited result arrives
 };
 
 namespace {
@@ -46,9 +46,9 @@ DecodePipeline::~DecodePipeline()
     state_->cancelled = true;
 }
 
-std::optional<PictureLoad> DecodePipeline::TryTake(int index)
+std::optional<pictures::PictureLoad> DecodePipeline::TryTake(int index)
 {
-    std::optional<PictureLoad> result;
+    std::optional<pictures::PictureLoad> result;
     {
         const std::lock_guard lock(state_->mutex);
         auto& slot = state_->results.at(static_cast<size_t>(index));
@@ -84,7 +84,7 @@ void DecodePipeline::Submit(int first, int count)
             if (state->cancelled)
                 return;
             const Job& job = state->jobs[static_cast<size_t>(index)];
-            PictureLoad load = state->decoder(job);
+            pictures::PictureLoad load = state->decoder(job);
             bool awaited = false;
             {
                 const std::lock_guard lock(state->mutex);

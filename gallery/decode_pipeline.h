@@ -18,10 +18,10 @@ public:
     struct Job
     {
         QString path;
-        PictureRequest request;
+        pictures::PictureRequest request;
     };
     // Turns a job into its picture; called on worker threads.
-    using Decoder = std::function<PictureLoad(const Job& job)>;
+    using Decoder = std::function<pictures::PictureLoad(const Job& job)>;
 
     // At most `lookahead` pictures are decoded or waiting at a time, so that memory stays
     // bounded whatever the number of files. With many ahead, the workers take them several
@@ -35,7 +35,7 @@ public:
 
     // The picture of job `index`, taken out of the pipeline, or nothing while it is still
     // being decoded. Jobs are taken in order, each once.
-    std::optional<PictureLoad> TryTake(int index);
+    std::optional<pictures::PictureLoad> TryTake(int index);
 
 private:
     struct State;

@@ -57,7 +57,7 @@ void PictureRefetch::Request(int index, DecodePipeline::Job job, DecodePipeline:
                     return;
                 }
             }
-            PictureLoad load = decoder(job);
+            pictures::PictureLoad load = decoder(job);
             const std::lock_guard lock(state->mutex);
             if (round != state->round || !state->receiver)
                 return;

@@ -12,7 +12,7 @@
 class PictureRefetch
 {
 public:
-    using Delivery = std::function<void(int index, PictureLoad load)>;
+    using Delivery = std::function<void(int index, pictures::PictureLoad load)>;
 
     explicit PictureRefetch(Delivery deliver);
     // Never waits for fetches under way: their results are dropped.

@@ -81,7 +81,7 @@ frmMosaq::frmMosaq(const QString& settingsFile, QWidget* parent)
     picFrame->setFocus();
     SetUpPlacementSettling();
     refetch_ = std::make_unique<PictureRefetch>(
-        [this](int index, const PictureLoad& load) { TakeFetchedPicture(index, load); });
+        [this](int index, const pictures::PictureLoad& load) { TakeFetchedPicture(index, load); });
     setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, kDesignClientSize,
                                     screen()->availableGeometry()));
     Form_Load();

@@ -145,10 +145,10 @@ private:
     int LargeIconSize() const;
     void RemoveCreatedCells();
     void ClearCell(int index);
-    bool AddCell(PictureLoad& load, const QString& name, int index,
+    bool AddCell(pictures::PictureLoad& load, const QString& name, int index,
                  const TextWidthFunction& textWidth);
-    PictureRequest ThumbnailRequest(const QString& name) const;
-    QImage ThumbnailOf(Picture picture);
+    pictures::PictureRequest ThumbnailRequest(const QString& name) const;
+    QImage ThumbnailOf(pictures::Picture picture);
     // The cells' pictures within their budget (gallery/cell_pictures.cpp).
     CellRange CellsNearView() const;
     void KeepPicture(int index);
@@ -157,7 +157,7 @@ private:
     bool ReservePicture(int index, double bytes);
     void ReleasePictures(const std::vector<int>& cells);
     void FetchPicturesNearView();
-    void TakeFetchedPicture(int index, const PictureLoad& load);
+    void TakeFetchedPicture(int index, const pictures::PictureLoad& load);
     void FinishBuild();
     void SetBusyPointer(bool busy);
     bool BuildSuperseded(unsigned generation) const;

@@ -9,6 +9,8 @@
 #include <functional>
 #include <optional>
 
+namespace pictures {
+
 // The size selector of the picture loader; it matters for icons and cursors only.
 enum class PictureSize { Default, LargeIcon };
 
@@ -65,8 +67,6 @@ QSize FitPictureSize(const QSize& size, const QSize& target);
 
 // The size the loader delivers a picture of full size `size` at for `request`.
 QSize FittedPictureSize(const QSize& size, const PictureRequest& request);
-
-namespace pictures {
 
 // The results the decoders and the thumbnail sources give. A failure always has a reason.
 PictureLoad PictureFailure(const QString& error);

@@ -269,8 +269,6 @@ PictureLoad LoadOpenPicture(QFile& file, const PictureRequest& request)
     return load;
 }
 
-} // namespace pictures
-
 QSize FitPictureSize(const QSize& size, const QSize& target)
 {
     if (size.isEmpty() || target.isEmpty())
@@ -304,19 +302,20 @@ PictureLoad LoadPictureFromData(const QByteArray& data, const PictureRequest& re
     buffer.open(QIODevice::ReadOnly);
     // The first scans hold what they take through the gate themselves; only a full decode
     // holds the footprint.
-    if (std::optional<PictureLoad> load = pictures::LoadJpegFirstScans(buffer, request))
+    if (std::optional<PictureLoad> load = LoadJpegFirstScans(buffer, request))
         return *load;
-    const pictures::DecodeMemory::Hold hold(pictures::DecodeMemory::Shared(),
-                                            pictures::DecodeFootprint(buffer, request));
-    return pictures::DecodeHeld(data, request);
+    const DecodeMemory::Hold hold(DecodeMemory::Shared(), DecodeFootprint(buffer, request));
+    return DecodeHeld(data, request);
 }
 
 PictureLoad LoadPicture(const QString& path, const PictureRequest& request)
 {
     QFile file;
-    if (!pictures::OpenRegularFile(file, path)) {
+    if (!OpenRegularFile(file, path)) {
         qCDebug(lcPictures) << "cannot open" << path << file.errorString();
-        return pictures::PictureFailure(QStringLiteral("not a file that can be read"));
+        return PictureFailure(QStringLiteral("not a file that can be read"));
     }
-    return pictures::LoadOpenPicture(file, request);
+    return LoadOpenPicture(file, request);
 }
+
+} // namespace pictures

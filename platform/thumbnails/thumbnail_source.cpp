@@ -45,7 +45,7 @@ const CacheFlavor* FlavorFor(QSize drawn)
     return nullptr;
 }
 
-PictureLoad Finished(Picture picture, const PictureRequest& request)
+pictures::PictureLoad Finished(pictures::Picture picture, const pictures::PictureRequest& request)
 {
     return pictures::FinishPicture(pictures::PictureSuccess(std::move(picture.image), picture.size),
                                    request);
@@ -54,17 +54,17 @@ PictureLoad Finished(Picture picture, const PictureRequest& request)
 // Decodes the file and, when a cache is given and the picture is larger than the entry that
 // serves the drawn pixels, leaves that entry: decoded at the entry's size, written, then
 // fitted to what was asked.
-PictureLoad DecodeAndStore(QFile& file, const PictureRequest& request,
-                           const pictures::PictureHead& facts, const ThumbnailCache* cache,
-                           const CacheKey& key)
+pictures::PictureLoad DecodeAndStore(QFile& file, const pictures::PictureRequest& request,
+                                     const pictures::PictureHead& facts,
+                                     const ThumbnailCache* cache, const CacheKey& key)
 {
-    const CacheFlavor* flavor = FlavorFor(FittedPictureSize(facts.size, request));
+    const CacheFlavor* flavor = FlavorFor(pictures::FittedPictureSize(facts.size, request));
     if (!cache || !flavor || LongestSide(facts.size) <= flavor->size)
         return pictures::LoadOpenPicture(file, request);
-    PictureRequest forEntry = request;
+    pictures::PictureRequest forEntry = request;
     forEntry.drawnSize = nullptr;
     forEntry.target = QSize(flavor->size, flavor->size);
-    PictureLoad load = pictures::LoadOpenPicture(file, forEntry);
+    pictures::PictureLoad load = pictures::LoadOpenPicture(file, forEntry);
     if (!load || LongestSide(load.picture->image.size()) != flavor->size)
         return load;
     const bool stored =
@@ -84,8 +84,9 @@ bool IsCacheable(const pictures::PictureHead& facts)
 
 } // namespace
 
-PictureLoad LoadThumbnailPicture(const QString& path, const PictureRequest& request,
-                                 const ThumbnailSources& sources)
+pictures::PictureLoad LoadThumbnailPicture(const QString& path,
+                                           const pictures::PictureRequest& request,
+                                           const ThumbnailSources& sources)
 {
     QFile file;
     if (!pictures::OpenRegularFile(file, path))
@@ -95,10 +96,10 @@ PictureLoad LoadThumbnailPicture(const QString& path, const PictureRequest& requ
         return pictures::PictureFailure(file.errorString());
     if (facts.size.isEmpty())
         return pictures::LoadOpenPicture(file, request);
-    const QSize drawn = FittedPictureSize(facts.size, request);
+    const QSize drawn = pictures::FittedPictureSize(facts.size, request);
 
     if (sources.embeddedPreviews && facts.format == PictureFormat::Jpeg) {
-        if (std::optional<Picture> preview = PictureOfPreview(facts.jpeg, drawn))
+        if (std::optional<pictures::Picture> preview = PictureOfPreview(facts.jpeg, drawn))
             return Finished(std::move(*preview), request);
     }
 
@@ -111,7 +112,7 @@ PictureLoad LoadThumbnailPicture(const QString& path, const PictureRequest& requ
                        file.fileTime(QFileDevice::FileModificationTime).toSecsSinceEpoch(),
                        file.size()};
     if (std::optional<QImage> entry = cache->Find(key, LongestSide(drawn))) {
-        PictureLoad load = Finished({std::move(*entry), facts.size}, request);
+        pictures::PictureLoad load = Finished({std::move(*entry), facts.size}, request);
         load.fromThumbnailCache = static_cast<bool>(load);
         return load;
     }

@@ -28,7 +28,8 @@ inline constexpr qint64 kSmallestCachedPixels = qint64(320) * 240;
 // source that serves: the preview, the cache, the file itself. The picture is what
 // LoadPicture would deliver: the full size of the file's picture, and pixels for the
 // drawn size. A file that cannot be read fails, whatever the cache holds for it.
-PictureLoad LoadThumbnailPicture(const QString& path, const PictureRequest& request,
-                                 const ThumbnailSources& sources);
+pictures::PictureLoad LoadThumbnailPicture(const QString& path,
+                                           const pictures::PictureRequest& request,
+                                           const ThumbnailSources& sources);
 
 } // namespace thumbnails

@@ -24,6 +24,8 @@
 #include <functional>
 #include <future>
 
+using namespace pictures;
+
 namespace {
 
 using namespace std::chrono_literals;
