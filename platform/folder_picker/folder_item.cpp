@@ -6,7 +6,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-namespace basMosaq {
+namespace folder_picker {
 
 FolderItem FolderItem::AtPath(const QString& path)
 {
@@ -72,4 +72,4 @@ FolderItem InitialItemFor(const FolderDesignator& initialFolder, const FolderIte
     return initialFolder.IsAbsent() ? rootItem : ResolveFolder(initialFolder);
 }
 
-} // namespace basMosaq
+} // namespace folder_picker

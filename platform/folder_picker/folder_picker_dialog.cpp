@@ -15,7 +15,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-namespace basMosaq {
+namespace folder_picker {
 
 namespace {
 
@@ -234,4 +234,4 @@ void FolderPickerDialog::StopFollowing()
     revealTimer_.stop();
 }
 
-} // namespace basMosaq
+} // namespace folder_picker

@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QScopeGuard>
 
-namespace basMosaq {
+namespace folder_picker {
 
 const Qt::CaseSensitivity kFileNameCase = Qt::CaseSensitive;
 
@@ -15,9 +15,23 @@ FolderItem FolderItem::Top()
     return FolderItem(QDir::rootPath());
 }
 
-QString BrowseForFolder(QWidget* owner, const QString& title, const FolderDesignator& initialFolder,
-                        const FolderDesignator& root)
+int BrowseCallback(FolderPickerDialog& dialog, int message, qintptr /*messageData*/,
+                   const FolderItem& callbackData)
 {
+    if (message == kBrowseInitialized)
+        dialog.SetSelection(callbackData);
+    return 0;
+}
+
+} // namespace folder_picker
+
+namespace basMosaq {
+
+QString BrowseForFolder(QWidget* owner, const QString& title,
+                        const folder_picker::FolderDesignator& initialFolder,
+                        const folder_picker::FolderDesignator& root)
+{
+    using namespace folder_picker;
     const FolderItem rootItem = RootItemFor(root);
     const FolderItem initialItem = InitialItemFor(initialFolder, rootItem);
 
@@ -30,14 +44,6 @@ QString BrowseForFolder(QWidget* owner, const QString& title, const FolderDesign
     if (dialog.isNull() || outcome != QDialog::Accepted)
         return {};
     return dialog->ChosenPath();
-}
-
-int BrowseCallback(FolderPickerDialog& dialog, int message, qintptr /*messageData*/,
-                   const FolderItem& callbackData)
-{
-    if (message == kBrowseInitialized)
-        dialog.SetSelection(callbackData);
-    return 0;
 }
 
 } // namespace basMosaq
