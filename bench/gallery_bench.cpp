@@ -457,7 +457,7 @@ pictures::PictureRequest ThumbnailRequest()
 {
     pictures::PictureRequest request;
     request.target = QSize(62, 62);
-    request.drawnSize = [](QSize full) { return pictures::FitPictureSize(full, QSize(62, 62)); };
+    request.drawnSize = [](QSize full) { return pictures::FitSizeInto(full, QSize(62, 62)); };
     return request;
 }
 

@@ -52,8 +52,8 @@ pictures::PictureRequest frmMosaq::ThumbnailRequest(const QString& name) const
         return ThumbnailPixelSize(QSizeF(kThumbnailSize, kThumbnailSize), QSizeF(fullSize), ratio);
     };
     request.largeIconSize = buildLargeIconSize_;
-    request.size =
-        WantsIconSize(name) ? pictures::PictureSize::LargeIcon : pictures::PictureSize::Default;
+    request.iconSize = WantsIconSize(name) ? pictures::IconSizeChoice::LargeIcon
+                                           : pictures::IconSizeChoice::Default;
     return request;
 }
 

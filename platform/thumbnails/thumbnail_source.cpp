@@ -58,7 +58,7 @@ pictures::PictureLoad DecodeAndStore(QFile& file, const pictures::PictureRequest
                                      const pictures::PictureHead& facts,
                                      const ThumbnailCache* cache, const CacheKey& key)
 {
-    const CacheFlavor* flavor = FlavorFor(pictures::FittedPictureSize(facts.size, request));
+    const CacheFlavor* flavor = FlavorFor(pictures::DeliveredSize(facts.size, request));
     if (!cache || !flavor || LongestSide(facts.size) <= flavor->size)
         return pictures::LoadOpenPicture(file, request);
     pictures::PictureRequest forEntry = request;
@@ -96,7 +96,7 @@ pictures::PictureLoad LoadThumbnailPicture(const QString& path,
         return pictures::PictureFailure(file.errorString());
     if (facts.size.isEmpty())
         return pictures::LoadOpenPicture(file, request);
-    const QSize drawn = pictures::FittedPictureSize(facts.size, request);
+    const QSize drawn = pictures::DeliveredSize(facts.size, request);
 
     if (sources.embeddedPreviews && facts.format == PictureFormat::Jpeg) {
         if (std::optional<pictures::Picture> preview = PictureOfPreview(facts.jpeg, drawn))

@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     const uint8_t choice = data[size - 1];
     pictures::PictureRequest request;
-    request.size = (choice & 1) ? pictures::PictureSize::LargeIcon : pictures::PictureSize::Default;
+    request.iconSize =
+        (choice & 1) ? pictures::IconSizeChoice::LargeIcon : pictures::IconSizeChoice::Default;
     request.largeIconSize = 16 + (choice >> 4) * 8;
     // Full-size decodes are bounded by the loader's cap; most runs ask for a thumbnail.
     if ((choice & 6) != 0)

@@ -115,7 +115,7 @@ pictures::PictureRequest ThumbnailRequest(int side = 62)
     pictures::PictureRequest request;
     request.target = QSize(side, side);
     request.drawnSize = [side](QSize full) {
-        return pictures::FitPictureSize(full, QSize(side, side));
+        return pictures::FitSizeInto(full, QSize(side, side));
     };
     return request;
 }

@@ -163,7 +163,7 @@ std::vector<IconEntry> OrderIconEntries(std::vector<IconEntry> entries, int larg
 PictureLoad LoadIconPicture(QByteArrayView file, const PictureRequest& request)
 {
     const int wanted =
-        request.size == PictureSize::LargeIcon ? std::max(1, request.largeIconSize) : 0;
+        request.iconSize == IconSizeChoice::LargeIcon ? std::max(1, request.largeIconSize) : 0;
     const auto entries = OrderIconEntries(ReadIconDirectory(file), wanted);
     if (entries.empty())
         return PictureFailure(QStringLiteral("icon has no images"));

@@ -377,7 +377,7 @@ std::optional<PlayedMetafile> PlayMetafile(MetafileKind kind, const MetafileDocu
             return std::nullopt;
         svg = std::move(*converted);
     }
-    QImage image = RenderSvg(svg, FittedPictureSize(size, request), error);
+    QImage image = RenderSvg(svg, DeliveredSize(size, request), error);
     if (image.isNull())
         return std::nullopt;
     return PlayedMetafile{std::move(image), size};

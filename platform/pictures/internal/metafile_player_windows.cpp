@@ -196,8 +196,8 @@ std::optional<PlayedMetafile> PlayMetafile(MetafileKind kind, const MetafileDocu
         error = QStringLiteral("metafile draws nothing");
         return std::nullopt;
     }
-    const QSize pixels = FittedPictureSize(size, request);
-    if (!FitsPictureBudget(pixels)) {
+    const QSize pixels = DeliveredSize(size, request);
+    if (!WithinMostPictureBytes(pixels)) {
         error = QStringLiteral("drawing of %1 x %2 pixels is too large")
                     .arg(pixels.width())
                     .arg(pixels.height());
