@@ -8,6 +8,13 @@
 
 namespace folder_picker {
 
+const Qt::CaseSensitivity kFileNameCase = Qt::CaseSensitive;
+
+FolderItem FolderItem::Top()
+{
+    return FolderItem(QDir::rootPath());
+}
+
 FolderItem FolderItem::AtPath(const QString& path)
 {
     const QString clean = QDir::cleanPath(QDir::fromNativeSeparators(path));

@@ -234,4 +234,12 @@ void FolderPickerDialog::StopFollowing()
     revealTimer_.stop();
 }
 
+int BrowseCallback(FolderPickerDialog& dialog, int message, qintptr /*messageData*/,
+                   const FolderItem& callbackData)
+{
+    if (message == kBrowseInitialized)
+        dialog.SetSelection(callbackData);
+    return 0;
+}
+
 } // namespace folder_picker

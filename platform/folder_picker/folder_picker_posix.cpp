@@ -2,28 +2,8 @@
 #include "folder_picker/folder_picker.h"
 #include "folder_picker/folder_picker_dialog.h"
 
-#include <QDir>
 #include <QPointer>
 #include <QScopeGuard>
-
-namespace folder_picker {
-
-const Qt::CaseSensitivity kFileNameCase = Qt::CaseSensitive;
-
-FolderItem FolderItem::Top()
-{
-    return FolderItem(QDir::rootPath());
-}
-
-int BrowseCallback(FolderPickerDialog& dialog, int message, qintptr /*messageData*/,
-                   const FolderItem& callbackData)
-{
-    if (message == kBrowseInitialized)
-        dialog.SetSelection(callbackData);
-    return 0;
-}
-
-} // namespace folder_picker
 
 namespace basMosaq {
 

@@ -3,6 +3,7 @@
 #include "pictures/internal/icon_reader.h"
 #include "pictures/internal/metafile.h"
 #include "pictures/internal/metafile_emf.h"
+#include "pictures/internal/metafile_player.h"
 #include "pictures/internal/metafile_wmf.h"
 #include "pictures/internal/picture_internal.h"
 #include "pictures/jpeg_head.h"

@@ -1,4 +1,4 @@
-#include "pictures/internal/metafile.h"
+#include "pictures/internal/metafile_player.h"
 #include "pictures/internal/picture_internal.h"
 #include "pictures/internal/svg_raster.h"
 #include "pictures/internal/wmf_svg.h"
