@@ -19,4 +19,16 @@ inline constexpr int kMostPictureMegabytes = int(kMostPictureBytes >> 20);
 // near it.
 inline constexpr qint64 kMostDecodeBytesInFlight = qint64(256) << 20;
 
+// Pixels of any picture that decoders may allocate without asking the file: 16 megapixels.
+// Beyond them a picture must be one its file's bytes can hold (FileCanHoldPicture).
+inline constexpr qint64 kAlwaysAllowedPixels = qint64(16) << 20;
+
+// Segments a JPEG's head is read through for its frame header: it comes after a few, and
+// a file that has not reached it by then is not worth reading further.
+inline constexpr int kMostJpegHeadSegments = 256;
+
+// Segments before and between the leading scans of a progressive JPEG read for a
+// thumbnail; a file with more is not worth reading on.
+inline constexpr int kMostFirstScanSegments = 1024;
+
 } // namespace pictures

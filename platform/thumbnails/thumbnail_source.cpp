@@ -4,6 +4,7 @@
 #include "pictures/regular_file.h"
 #include "thumbnails/embedded_preview.h"
 #include "thumbnails/thumbnail_cache.h"
+#include "thumbnails/tuning.h"
 
 #include <QFile>
 #include <QFileInfo>

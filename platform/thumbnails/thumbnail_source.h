@@ -19,11 +19,6 @@ struct ThumbnailSources
     bool writeCache = true;
 };
 
-// Pictures with fewer pixels than this decode about as fast as an entry of the cache is
-// read (0.23 ms, measured by bench/micro_bench: a JPEG of 320 x 240 takes 0.27 ms, a BMP
-// 0.19 ms): they are neither looked up nor stored. Metafiles and icons never are.
-inline constexpr qint64 kSmallestCachedPixels = qint64(320) * 240;
-
 // Loads the picture at `path` for a thumbnail drawn as `request` says, from the first
 // source that serves: the preview, the cache, the file itself. The picture is what
 // LoadPicture would deliver: the full size of the file's picture, and pixels for the
