@@ -59,8 +59,7 @@ qint64 JpegDecodeBytes(const JpegHead& head, const PictureRequest& request)
 
 qint64 IconDecodeBytes(QIODevice& device, const PictureRequest& request)
 {
-    const int wanted =
-        request.iconSize == IconSizeChoice::LargeIcon ? std::max(1, request.largeIconSize) : 0;
+    const int wanted = WantedIconSize(request);
     const std::vector<IconEntry> entries = OrderIconEntries(ReadIconDirectory(device), wanted);
     if (entries.empty())
         return 0;
