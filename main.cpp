@@ -1,4 +1,5 @@
 #include "clipboard/clipboard.h"
+#include "main_window/command_keys.h"
 #include "main_window/frmMosaq.h"
 #include "session/end_requests.h"
 #include "session/process_end.h"
@@ -22,9 +23,7 @@ int main(int argc, char* argv[])
     // Asked to save, the program saves and goes on; asked to end, it ends as Exit does.
     WatchEndRequests(
         &window, [&window] { window.SaveSettings(); },
-        [&window] {
-            window.tbrMain_ButtonClick(window.ToolbarButtonByKey(QStringLiteral("Exit")));
-        });
+        [&window] { window.tbrMain_ButtonClick(window.ToolbarButtonByKey(kExitCommand)); });
     window.show();
     const int status = QApplication::exec();
     window.Unload(); // ended by Qt itself, as when the session's end closes the windows

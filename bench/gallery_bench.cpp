@@ -453,11 +453,11 @@ void RunScaleScenarios()
     }
 }
 
-PictureRequest ThumbnailRequest()
+pictures::PictureRequest ThumbnailRequest()
 {
-    PictureRequest request;
+    pictures::PictureRequest request;
     request.target = QSize(62, 62);
-    request.drawnSize = [](QSize full) { return FitPictureSize(full, QSize(62, 62)); };
+    request.drawnSize = [](QSize full) { return pictures::FitSizeInto(full, QSize(62, 62)); };
     return request;
 }
 
@@ -486,7 +486,7 @@ Accuracy MeasureAccuracy(const QString& folder)
 {
     const QStringList files = JpegFiles(folder);
     const auto load = [](const QString& path) {
-        const PictureLoad load = LoadPicture(path, ThumbnailRequest());
+        const pictures::PictureLoad load = pictures::LoadPicture(path, ThumbnailRequest());
         return load ? load.picture->image : QImage();
     };
     // The way is the loader's for every thread: one pass each.

@@ -26,7 +26,8 @@ void DrawThumbnailFromReducedPixels(benchmark::State& state)
 {
     frmMosaq window;
     // As the loader delivers a photo of 4000 x 3000: at the drawn size.
-    window.picLoad->SetPicture(Picture{QImage(62, 46, QImage::Format_RGB32), QSize(4000, 3000)});
+    window.picLoad->SetPicture(
+        pictures::Picture{QImage(62, 46, QImage::Format_RGB32), QSize(4000, 3000)});
     for (auto _ : state) {
         window.DrawThumbnail(*window.picLoad, *window.picThumb);
         benchmark::DoNotOptimize(window.picThumb->Snapshot());
@@ -40,7 +41,7 @@ void DrawThumbnailFromLargerPixels(benchmark::State& state)
     frmMosaq window;
     QImage pixels(500, 375, QImage::Format_RGB32);
     pixels.fill(Qt::darkCyan);
-    window.picLoad->SetPicture(Picture{pixels, QSize(4000, 3000)});
+    window.picLoad->SetPicture(pictures::Picture{pixels, QSize(4000, 3000)});
     for (auto _ : state) {
         window.DrawThumbnail(*window.picLoad, *window.picThumb);
         benchmark::DoNotOptimize(window.picThumb->Snapshot());
@@ -129,11 +130,11 @@ QString PictureFile(const char* format, int side)
     return path;
 }
 
-PictureRequest ThumbnailRequest()
+pictures::PictureRequest ThumbnailRequest()
 {
-    PictureRequest request;
+    pictures::PictureRequest request;
     request.target = QSize(62, 62);
-    request.drawnSize = [](QSize full) { return FitPictureSize(full, QSize(62, 62)); };
+    request.drawnSize = [](QSize full) { return pictures::FitSizeInto(full, QSize(62, 62)); };
     return request;
 }
 
@@ -143,7 +144,7 @@ void DecodeForThumbnail(benchmark::State& state, const char* format)
 {
     const QString path = PictureFile(format, int(state.range(0)));
     for (auto _ : state)
-        benchmark::DoNotOptimize(LoadPicture(path, ThumbnailRequest()));
+        benchmark::DoNotOptimize(pictures::LoadPicture(path, ThumbnailRequest()));
 }
 // Sides of 4:3 pictures around the sizes where a decode costs what an entry read does.
 void PictureSides(benchmark::internal::Benchmark* benchmark)
@@ -163,7 +164,7 @@ void DecodeProgressiveForThumbnail(benchmark::State& state)
     const QString path = PictureFile("progressive.jpg", int(state.range(0)));
     pictures::SetJpegFirstScansUsed(state.range(1) != 0);
     for (auto _ : state)
-        benchmark::DoNotOptimize(LoadPicture(path, ThumbnailRequest()));
+        benchmark::DoNotOptimize(pictures::LoadPicture(path, ThumbnailRequest()));
     pictures::SetJpegFirstScansUsed(true);
 }
 BENCHMARK(DecodeProgressiveForThumbnail)

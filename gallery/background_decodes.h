@@ -16,7 +16,7 @@ struct ThumbnailJob
 {
     int index = 0;
     QString path;
-    PictureRequest request;
+    pictures::PictureRequest request;
     thumbnails::ThumbnailSources sources;
 };
 

@@ -4,9 +4,9 @@
 #include "gallery/caption.h"
 #include "gallery/folder_path.h"
 #include "gallery/thumbnail_geometry.h"
-#include "main_window/tuning.h"
 #include "main_window/frmMosaq.h"
 #include "main_window/progress_geometry.h"
+#include "main_window/tuning.h"
 #include "pictures/picture.h"
 #include "thumbnails/thumbnail_cache.h"
 #include "thumbnails/thumbnail_source.h"
@@ -127,7 +127,7 @@ bool frmMosaq::AddCell(thumbnails::ThumbnailLoad load, const QString& name,
 
 // The thumbnail a cell shows of `picture`: drawn through the loading box, as every cell's.
 // The loading box is left empty, as the build leaves it between two files.
-QImage frmMosaq::ThumbnailOf(const Picture& picture)
+QImage frmMosaq::ThumbnailOf(const pictures::Picture& picture)
 {
     picLoad->SetPicture(picture);
     DrawThumbnail(*picLoad, *picThumb);

@@ -46,16 +46,17 @@ std::vector<ThumbnailJob> CellPictures::BeginBuild(const QString& folder, const 
 // What the thumbnail of file `name` is decoded as: icons and cursors at the large icon
 // size, pictures straight at the pixels the thumbnail shows, so that they are resampled
 // once, not twice.
-PictureRequest CellPictures::RequestFor(const QString& name) const
+pictures::PictureRequest CellPictures::RequestFor(const QString& name) const
 {
     const qreal ratio = look_.pixelRatio;
-    PictureRequest request;
+    pictures::PictureRequest request;
     request.target = QSize(kThumbnailSize - 2, kThumbnailSize - 2) * ratio;
     request.drawnSize = [ratio](QSize fullSize) {
         return ThumbnailPixelSize(QSizeF(kThumbnailSize, kThumbnailSize), QSizeF(fullSize), ratio);
     };
     request.largeIconSize = look_.largeIconSize;
-    request.size = WantsIconSize(name) ? PictureSize::LargeIcon : PictureSize::Default;
+    request.iconSize = WantsIconSize(name) ? pictures::IconSizeChoice::LargeIcon
+                                           : pictures::IconSizeChoice::Default;
     return request;
 }
 

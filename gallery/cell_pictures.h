@@ -27,7 +27,7 @@ public:
         // The cells in the view and a row on either side of it.
         std::function<CellRange()> nearView;
         // A picture drawn as its cell shows it.
-        std::function<QImage(const Picture& picture)> draw;
+        std::function<QImage(const pictures::Picture& picture)> draw;
         // Cell `cell` shows `picture`; a null picture takes it out.
         std::function<void(int cell, const QImage& picture)> show;
     };
@@ -70,7 +70,7 @@ private:
         thumbnails::ThumbnailOrigin origin;
     };
 
-    PictureRequest RequestFor(const QString& name) const;
+    pictures::PictureRequest RequestFor(const QString& name) const;
     bool Reserve(int cell, qint64 bytes);
     void Keep(int cell, const QImage& picture);
     void Release(const std::vector<int>& cells);

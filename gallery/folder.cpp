@@ -1,4 +1,5 @@
 #include "main_window/frmMosaq.h"
+#include "main_window/setting_keys.h"
 
 #include <QDir>
 
@@ -11,8 +12,7 @@
 // overtaken by a rebuild of the same folder (Refresh) counts once that rebuild has ended.
 void frmMosaq::OpenFolder(bool noDialog)
 {
-    QString path =
-        ReadSetting(QStringLiteral("Last Path"), QDir::toNativeSeparators(QDir::rootPath()));
+    QString path = ReadSetting(kLastPathKey, QDir::toNativeSeparators(QDir::rootPath()));
     if (!noDialog)
         path = folderPicker_(this, QStringLiteral("Select a Folder with Images..."), path);
     if (path.isEmpty() || unloaded_)
@@ -22,5 +22,5 @@ void frmMosaq::OpenFolder(bool noDialog)
     const QString opened = filHidden->Path();
     const bool built = LoadThumbnails();
     if (built || (!unloaded_ && !building_ && filHidden->Path() == opened))
-        WriteSetting(QStringLiteral("Last Path"), path);
+        WriteSetting(kLastPathKey, path);
 }

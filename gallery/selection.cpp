@@ -1,5 +1,6 @@
 #include "files/file_names.h"
 #include "gallery/navigation.h"
+#include "main_window/command_keys.h"
 #include "main_window/frmMosaq.h"
 
 #include <QCoreApplication>
@@ -39,7 +40,7 @@ void frmMosaq::optThumb_Click(int index)
 
 void frmMosaq::optThumb_DblClick(int /*index*/)
 {
-    tbrMain_ButtonClick(ToolbarButtonByKey(QStringLiteral("Edit")));
+    tbrMain_ButtonClick(ToolbarButtonByKey(kEditCommand));
 }
 
 bool frmMosaq::GalleryHasFocus() const
@@ -58,7 +59,7 @@ void frmMosaq::keyPressEvent(QKeyEvent* event)
     }
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         event->accept();
-        tbrMain_ButtonClick(ToolbarButtonByKey(QStringLiteral("Edit")));
+        tbrMain_ButtonClick(ToolbarButtonByKey(kEditCommand));
         return;
     }
     const int cellHeight = std::max(1, optThumb.CellSize().height());

@@ -28,7 +28,7 @@ void frmMosaq::DrawThumbnail(const PictureBox& source, PictureBox& target)
     target.SetBackColor(SystemColor::kButtonFace);
     target.Cls();
 
-    const Picture& picture = source.GetPicture();
+    const pictures::Picture& picture = source.GetPicture();
     const QRect rect = ThumbnailImageRect(QSizeF(target.width(), target.height()),
                                           QSizeF(source.width(), source.height()));
     QImage& surface = target.Surface();

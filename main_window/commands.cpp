@@ -1,5 +1,6 @@
 #include "clipboard/clipboard.h"
 #include "files/pastable_path.h"
+#include "main_window/command_keys.h"
 #include "main_window/frmMosaq.h"
 
 // The one entry for commands: the toolbar's buttons and the cells' double-click.
@@ -8,13 +9,13 @@ void frmMosaq::tbrMain_ButtonClick(ToolbarButton* button)
     if (button == nullptr || unloaded_)
         return;
     const QString& key = button->Key();
-    if (key == QLatin1String("Browse")) {
+    if (key == kBrowseCommand) {
         OpenFolder(false);
-    } else if (key == QLatin1String("Edit")) {
+    } else if (key == kEditCommand) {
         SelectAndExit();
-    } else if (key == QLatin1String("Refresh")) {
+    } else if (key == kRefreshCommand) {
         LoadThumbnails();
-    } else if (key == QLatin1String("Exit")) {
+    } else if (key == kExitCommand) {
         close();
         Q_EMIT ProgramEnded();
     }

@@ -2,7 +2,9 @@
 
 #include "basMosaq.h"
 #include "common/rounding.h"
+#include "main_window/command_keys.h"
 #include "main_window/placement.h"
+#include "main_window/setting_keys.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -13,7 +15,6 @@
 
 namespace {
 
-const QString kMainSection = QStringLiteral("Main");
 const QString kImagePattern =
     QStringLiteral("*.bmp;*.dib;*.rle;*.gif;*.jpg;*.wmf;*.emf;*.ico;*.cur");
 
@@ -31,10 +32,12 @@ struct ToolbarButtonSpec
 };
 
 constexpr ToolbarButtonSpec kToolbarButtons[] = {
-    {"Browse", "&Browse", "Select a Folder", "icons/browse", "icons/browse-hover"},
-    {"Edit", "&Select", "Choose selected image and exit", "icons/edit", "icons/edit-hover"},
-    {"Refresh", "&Refresh", "Refresh Thumbnails", "icons/refresh", "icons/refresh-hover"},
-    {"Exit", "E&xit", "Exit Program", "icons/exit", "icons/exit-hover"},
+    {kBrowseCommand.latin1(), "&Browse", "Select a Folder", "icons/browse", "icons/browse-hover"},
+    {kEditCommand.latin1(), "&Select", "Choose selected image and exit", "icons/edit",
+     "icons/edit-hover"},
+    {kRefreshCommand.latin1(), "&Refresh", "Refresh Thumbnails", "icons/refresh",
+     "icons/refresh-hover"},
+    {kExitCommand.latin1(), "E&xit", "Exit Program", "icons/exit", "icons/exit-hover"},
 };
 
 PictureBox* NewPictureBox(const char* name, QWidget* container, QRect geometry, OleColor back,
@@ -71,7 +74,7 @@ frmMosaq::frmMosaq(const QString& settingsFile, QWidget* parent)
         return basMosaq::BrowseForFolder(owner, title, initial);
     })
     , pictures_({[this] { return CellsNearView(); },
-                 [this](const Picture& picture) { return ThumbnailOf(picture); },
+                 [this](const pictures::Picture& picture) { return ThumbnailOf(picture); },
                  [this](int cell, const QImage& picture) { optThumb(cell)->SetPicture(picture); }})
 {
     setWindowTitle(QStringLiteral("Tessellon"));
@@ -326,8 +329,8 @@ void frmMosaq::Unload()
 
 void frmMosaq::Form_Load()
 {
-    RestorePlacement(ReadSetting(QStringLiteral("Window Position")));
-    const QString maximized = ReadSetting(QStringLiteral("Maximized"), QStringLiteral("False"));
+    RestorePlacement(ReadSetting(kWindowPositionKey));
+    const QString maximized = ReadSetting(kMaximizedKey, QStringLiteral("False"));
     if (ParseBoolean(maximized).value_or(false))
         setWindowState(windowState() | Qt::WindowMaximized);
 }
@@ -362,6 +365,5 @@ void frmMosaq::SaveSettings()
     const bool maximized = state.testFlag(Qt::WindowMaximized) && !minimized;
     if (!minimized && !maximized && !state.testFlag(Qt::WindowFullScreen))
         SavePlacement();
-    WriteSetting(QStringLiteral("Maximized"),
-                 maximized ? QStringLiteral("True") : QStringLiteral("False"));
+    WriteSetting(kMaximizedKey, maximized ? QStringLiteral("True") : QStringLiteral("False"));
 }

@@ -146,7 +146,7 @@ private:
     void ClearCell(int index);
     bool AddCell(thumbnails::ThumbnailLoad load, const QString& name,
                  const TextWidthFunction& textWidth);
-    QImage ThumbnailOf(const Picture& picture);
+    QImage ThumbnailOf(const pictures::Picture& picture);
     void FinishBuild();
     void SetBusyPointer(bool busy);
     bool BuildSuperseded(unsigned generation) const;

@@ -1,6 +1,7 @@
 #include "common/rounding.h"
 #include "main_window/frmMosaq.h"
 #include "main_window/placement.h"
+#include "main_window/setting_keys.h"
 #include "main_window/tuning.h"
 
 #include <QGuiApplication>
@@ -106,7 +107,7 @@ void frmMosaq::SavePlacement()
     // could not be restored is not kept either, or it would hold back the size ever after.
     if (QGuiApplication::platformName().startsWith(u"wayland"))
         position = WithStoredPosition(placement_.restoredPosition, position);
-    WriteSetting(QStringLiteral("Window Position"), position);
+    WriteSetting(kWindowPositionKey, position);
 }
 
 // A change the window system reported: while the stored placement is pending and the

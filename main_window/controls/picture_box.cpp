@@ -121,7 +121,7 @@ QImage PictureBox::TakeSnapshot()
     return taken;
 }
 
-void PictureBox::SetPicture(Picture picture)
+void PictureBox::SetPicture(pictures::Picture picture)
 {
     picture_ = std::move(picture);
     if (autoSize_ && picture_.size.isValid())
@@ -132,7 +132,7 @@ void PictureBox::SetPicture(Picture picture)
 
 void PictureBox::ClearPicture()
 {
-    SetPicture(Picture());
+    SetPicture(pictures::Picture());
 }
 
 void PictureBox::resizeEvent(QResizeEvent* event)

@@ -46,9 +46,9 @@ public:
     // The persistent image, handed over without a copy; the box is left cleared.
     QImage TakeSnapshot();
 
-    void SetPicture(Picture picture);
+    void SetPicture(pictures::Picture picture);
     void ClearPicture();
-    const Picture& GetPicture() const { return picture_; }
+    const pictures::Picture& GetPicture() const { return picture_; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -63,6 +63,6 @@ private:
     OleColor backColor_ = SystemColor::kButtonFace;
     OleColor foreColor_ = SystemColor::kButtonText;
     bool autoSize_ = false;
-    Picture picture_;
+    pictures::Picture picture_;
     QImage surface_; // null while nothing has been drawn since the last Cls()
 };

@@ -6,7 +6,14 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-namespace basMosaq {
+namespace folder_picker {
+
+const Qt::CaseSensitivity kFileNameCase = Qt::CaseSensitive;
+
+FolderItem FolderItem::Top()
+{
+    return FolderItem(QDir::rootPath());
+}
 
 FolderItem FolderItem::AtPath(const QString& path)
 {
@@ -72,4 +79,4 @@ FolderItem InitialItemFor(const FolderDesignator& initialFolder, const FolderIte
     return initialFolder.IsAbsent() ? rootItem : ResolveFolder(initialFolder);
 }
 
-} // namespace basMosaq
+} // namespace folder_picker

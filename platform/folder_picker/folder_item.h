@@ -5,7 +5,7 @@
 
 #include <optional>
 
-namespace basMosaq {
+namespace folder_picker {
 
 class FolderDesignator;
 
@@ -53,4 +53,4 @@ FolderItem RootItemFor(const FolderDesignator& root);
 // no folder gives a null item (nothing in particular selected).
 FolderItem InitialItemFor(const FolderDesignator& initialFolder, const FolderItem& rootItem);
 
-} // namespace basMosaq
+} // namespace folder_picker

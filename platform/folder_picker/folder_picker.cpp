@@ -5,7 +5,7 @@
 #include <limits>
 #include <optional>
 
-namespace basMosaq {
+namespace folder_picker {
 
 namespace {
 
@@ -47,4 +47,4 @@ FolderDesignator::FolderDesignator(int number)
     , number_(number)
 {}
 
-} // namespace basMosaq
+} // namespace folder_picker

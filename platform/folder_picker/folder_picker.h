@@ -5,7 +5,7 @@
 
 class QWidget;
 
-namespace basMosaq {
+namespace folder_picker {
 
 // A folder given either as a path or as a special-folder number. Default-constructed
 // it is absent.
@@ -46,13 +46,18 @@ struct SpecialFolder
     static constexpr int kHome = 40;
 };
 
+} // namespace folder_picker
+
+// The folder picker as the window calls it.
+namespace basMosaq {
+
 // Shows the modal folder picker owned by `owner` and returns the chosen folder's native
 // path, or empty text when the user cancels or picks an item without a file-system path.
 // A drive comes back as its root (`C:\`, `/`), any other folder without a trailing
 // separator. The tree starts at `root` (absent: the top) with `initialFolder` selected
 // (absent or empty: the root). On Windows this is the shell's own folder picker.
 QString BrowseForFolder(QWidget* owner, const QString& title,
-                        const FolderDesignator& initialFolder = {},
-                        const FolderDesignator& root = {});
+                        const folder_picker::FolderDesignator& initialFolder = {},
+                        const folder_picker::FolderDesignator& root = {});
 
 } // namespace basMosaq

@@ -15,7 +15,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-namespace basMosaq {
+namespace folder_picker {
 
 namespace {
 
@@ -234,4 +234,12 @@ void FolderPickerDialog::StopFollowing()
     revealTimer_.stop();
 }
 
-} // namespace basMosaq
+int BrowseCallback(FolderPickerDialog& dialog, int message, qintptr /*messageData*/,
+                   const FolderItem& callbackData)
+{
+    if (message == kBrowseInitialized)
+        dialog.SetSelection(callbackData);
+    return 0;
+}
+
+} // namespace folder_picker

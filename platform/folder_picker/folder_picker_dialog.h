@@ -14,7 +14,7 @@ class QFileSystemModel;
 class QLabel;
 class QTreeView;
 
-namespace basMosaq {
+namespace folder_picker {
 
 class FolderPickerDialog;
 class FolderBranchFilter;
@@ -89,4 +89,4 @@ private:
     QTimer revealTimer_;
 };
 
-} // namespace basMosaq
+} // namespace folder_picker

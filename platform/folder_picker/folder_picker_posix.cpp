@@ -2,22 +2,16 @@
 #include "folder_picker/folder_picker.h"
 #include "folder_picker/folder_picker_dialog.h"
 
-#include <QDir>
 #include <QPointer>
 #include <QScopeGuard>
 
 namespace basMosaq {
 
-const Qt::CaseSensitivity kFileNameCase = Qt::CaseSensitive;
-
-FolderItem FolderItem::Top()
+QString BrowseForFolder(QWidget* owner, const QString& title,
+                        const folder_picker::FolderDesignator& initialFolder,
+                        const folder_picker::FolderDesignator& root)
 {
-    return FolderItem(QDir::rootPath());
-}
-
-QString BrowseForFolder(QWidget* owner, const QString& title, const FolderDesignator& initialFolder,
-                        const FolderDesignator& root)
-{
+    using namespace folder_picker;
     const FolderItem rootItem = RootItemFor(root);
     const FolderItem initialItem = InitialItemFor(initialFolder, rootItem);
 
@@ -30,14 +24,6 @@ QString BrowseForFolder(QWidget* owner, const QString& title, const FolderDesign
     if (dialog.isNull() || outcome != QDialog::Accepted)
         return {};
     return dialog->ChosenPath();
-}
-
-int BrowseCallback(FolderPickerDialog& dialog, int message, qintptr /*messageData*/,
-                   const FolderItem& callbackData)
-{
-    if (message == kBrowseInitialized)
-        dialog.SetSelection(callbackData);
-    return 0;
 }
 
 } // namespace basMosaq

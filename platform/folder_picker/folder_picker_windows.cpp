@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-namespace basMosaq {
+namespace folder_picker {
 
 namespace {
 
@@ -153,9 +153,15 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM /*messageData*/, L
     return 0;
 }
 
-QString BrowseForFolder(QWidget* owner, const QString& title, const FolderDesignator& initialFolder,
-                        const FolderDesignator& root)
+} // namespace folder_picker
+
+namespace basMosaq {
+
+QString BrowseForFolder(QWidget* owner, const QString& title,
+                        const folder_picker::FolderDesignator& initialFolder,
+                        const folder_picker::FolderDesignator& root)
 {
+    using namespace folder_picker;
     const ComApartment apartment;
     const HWND ownerWindow =
         owner != nullptr ? reinterpret_cast<HWND>(owner->window()->winId()) : nullptr;

@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-namespace basMosaq {
+namespace folder_picker {
 
 namespace {
 
@@ -76,4 +76,4 @@ QString ChosenFolderPath(QStringView buffer)
     return path;
 }
 
-} // namespace basMosaq
+} // namespace folder_picker

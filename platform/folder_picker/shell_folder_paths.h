@@ -7,7 +7,7 @@
 
 // What the shell's folder picker is given and gives back, as text and numbers: no shell
 // call is made here.
-namespace basMosaq {
+namespace folder_picker {
 
 // The shell's number of the special folder a designator's number names. Numbers that
 // carry flag bits (such as the one that creates a missing folder) or lie outside the
@@ -24,4 +24,4 @@ QString ShellParsingName(const QString& path);
 // as `X:\` and any other folder without a trailing separator.
 QString ChosenFolderPath(QStringView buffer);
 
-} // namespace basMosaq
+} // namespace folder_picker

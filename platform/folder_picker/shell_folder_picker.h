@@ -8,7 +8,7 @@
 #include <shlobj.h>
 #include <windows.h>
 
-namespace basMosaq {
+namespace folder_picker {
 
 class FolderDesignator;
 
@@ -41,4 +41,4 @@ QString BrowseShellForFolder(HWND owner, const QString& title,
 // messages are ignored. Returns 0.
 int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM messageData, LPARAM callbackData);
 
-} // namespace basMosaq
+} // namespace folder_picker

@@ -3,10 +3,12 @@
 #include "pictures/internal/icon_reader.h"
 #include "pictures/internal/metafile.h"
 #include "pictures/internal/metafile_emf.h"
+#include "pictures/internal/metafile_player.h"
 #include "pictures/internal/metafile_wmf.h"
 #include "pictures/internal/picture_internal.h"
 #include "pictures/jpeg_head.h"
 #include "pictures/picture_format.h"
+#include "pictures/tuning.h"
 
 #include <QIODevice>
 
@@ -30,8 +32,8 @@ qint64 Sum(std::initializer_list<qint64> bytes)
 qint64 FullSizeDecodeBytes(PictureFormat format, QSize full, const PictureRequest& request)
 {
     const int images = format == PictureFormat::Gif ? 2 : 1;
-    return Sum({SaturatingProduct(PixelBytes(full), images),
-                PixelBytes(FittedPictureSize(full, request))});
+    return Sum(
+        {SaturatingProduct(PixelBytes(full), images), PixelBytes(DeliveredSize(full, request))});
 }
 
 // libjpeg scales by n/8 while it decodes, to the smallest n that still covers the size
@@ -40,7 +42,7 @@ qint64 FullSizeDecodeBytes(PictureFormat format, QSize full, const PictureReques
 qint64 JpegDecodeBytes(const JpegHead& head, const PictureRequest& request)
 {
     const QSize stored = head.storedSize;
-    QSize fitted = FittedPictureSize(head.OrientedSize(), request);
+    QSize fitted = DeliveredSize(head.OrientedSize(), request);
     if (OrientationTransposes(head.orientation))
         fitted.transpose();
     qint64 eighths = 8;
@@ -57,15 +59,14 @@ qint64 JpegDecodeBytes(const JpegHead& head, const PictureRequest& request)
 
 qint64 IconDecodeBytes(QIODevice& device, const PictureRequest& request)
 {
-    const int wanted =
-        request.size == PictureSize::LargeIcon ? std::max(1, request.largeIconSize) : 0;
+    const int wanted = WantedIconSize(request);
     const std::vector<IconEntry> entries = OrderIconEntries(ReadIconDirectory(device), wanted);
     if (entries.empty())
         return 0;
     // The chosen image, decoded from a DIB or from PNG data, then put in the loader's format.
     const QSize chosen = entries.front().size;
     return Sum(
-        {SaturatingProduct(PixelBytes(chosen), 2), PixelBytes(FittedPictureSize(chosen, request))});
+        {SaturatingProduct(PixelBytes(chosen), 2), PixelBytes(DeliveredSize(chosen, request))});
 }
 
 // A metafile is drawn at the size it is shown at; one whose head tells no size is drawn at
@@ -74,10 +75,10 @@ qint64 MetafileDecodeBytes(PictureFormat format, QByteArrayView head, qint64 fil
                            const PictureRequest& request)
 {
     const QSize stated = format == PictureFormat::Emf ? EmfFrameSize(head) : PlaceableWmfSize(head);
-    QSize drawn = FittedPictureSize(stated, request);
+    QSize drawn = DeliveredSize(stated, request);
     if (drawn.isEmpty())
         drawn = request.target;
-    const qint64 raster = drawn.isEmpty() ? kMaxPictureBytes : PixelBytes(drawn);
+    const qint64 raster = drawn.isEmpty() ? kMostPictureBytes : PixelBytes(drawn);
     return MetafilePlayBytes(fileBytes, raster);
 }
 

@@ -7,15 +7,15 @@
 
 namespace pictures {
 
-// Bounds the bytes that decodes hold at once, whatever the number of threads decoding:
-// a decode states what it will hold (its file's bytes and its full-size pixels) and waits
-// until that fits beside the decodes under way. One larger than the whole budget runs
-// alone, so that every picture the loader accepts can still be decoded.
+// Bounds the bytes of the decodes in flight, whatever the number of threads decoding: a
+// decode reserves what it will hold (its file's bytes and its full-size pixels) and waits
+// until that fits beside the reservations of the decodes under way. One larger than the
+// whole bound runs alone, so that every picture the loader accepts can still be decoded.
 class DecodeMemory
 {
 public:
-    explicit DecodeMemory(qint64 budget)
-        : budget_(budget)
+    explicit DecodeMemory(qint64 mostBytesInFlight)
+        : mostBytesInFlight_(mostBytesInFlight)
     {}
     DecodeMemory(const DecodeMemory&) = delete;
     DecodeMemory& operator=(const DecodeMemory&) = delete;
@@ -23,29 +23,32 @@ public:
     // The one every load of the loader goes through.
     static DecodeMemory& Shared();
 
-    class Hold
+    // The bytes of one decode, reserved for as long as it lives: its constructor waits
+    // until they fit.
+    class Reservation
     {
     public:
-        Hold(DecodeMemory& memory, qint64 bytes);
-        ~Hold();
-        Hold(const Hold&) = delete;
-        Hold& operator=(const Hold&) = delete;
+        Reservation(DecodeMemory& memory, qint64 bytes);
+        ~Reservation();
+        Reservation(const Reservation&) = delete;
+        Reservation& operator=(const Reservation&) = delete;
 
     private:
         DecodeMemory& memory_;
         qint64 bytes_;
     };
 
-    qint64 Held() const;
+    // The bytes reserved now, by all the decodes in flight together.
+    qint64 BytesInFlight() const;
 
 private:
-    void Acquire(qint64 bytes);
+    void Reserve(qint64 bytes);
     void Release(qint64 bytes);
 
-    const qint64 budget_;
+    const qint64 mostBytesInFlight_;
     mutable std::mutex mutex_;
     std::condition_variable released_;
-    qint64 held_ = 0; // guarded by mutex_
+    qint64 bytesInFlight_ = 0; // guarded by mutex_
 };
 
 } // namespace pictures

@@ -84,7 +84,7 @@ std::optional<PictureLoad> LoadJpegFirstScans(QIODevice& device, const PictureRe
             !FileCanHoldPicture(PictureFormat::Jpeg, head->storedSize, device.size() - start))
             return fallBack();
         const QSize size = head->OrientedSize();
-        const QSize fitted = FittedPictureSize(size, request);
+        const QSize fitted = DeliveredSize(size, request);
         const QSize scaled =
             OrientationTransposes(head->orientation) ? fitted.transposed() : fitted;
         if (fitted == size || !QtDecodesAtOneEighth(head->storedSize, scaled))
@@ -92,7 +92,7 @@ std::optional<PictureLoad> LoadJpegFirstScans(QIODevice& device, const PictureRe
         JpegDcDecoder decoder(device);
         if (!decoder.ReadHeaders() || decoder.StoredSize() != head->storedSize)
             return fallBack();
-        const DecodeMemory::Hold hold(DecodeMemory::Shared(), decoder.HeldBytes());
+        const DecodeMemory::Reservation reservation(DecodeMemory::Shared(), decoder.HeldBytes());
         QImage image = decoder.Decode();
         if (image.isNull())
             return fallBack();

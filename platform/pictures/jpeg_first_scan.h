@@ -19,10 +19,10 @@ namespace pictures {
 // when the scans read are damaged.
 QImage DecodeJpegFirstScans(QByteArrayView file);
 
-// What decoding `file` that way holds at its fullest (a buffer of its bytes, the DC values,
-// the AC values kept for chroma, the picture), which the decode gate counts for it; 0 when
-// the file is not one it serves. A full decode of a progressive file holds the coefficients
-// of the whole image instead.
+// What decoding `file` that way holds at its fullest (a buffer of its bytes, the DC
+// values, the AC values kept for chroma, the picture), which it reserves among the decodes
+// in flight; 0 when the file is not one it serves. A full decode of a progressive file
+// holds the coefficients of the whole image instead.
 qint64 JpegFirstScansHeldBytes(QByteArrayView file);
 
 // Whether the loader takes that way (it does unless told otherwise). The benchmark turns it

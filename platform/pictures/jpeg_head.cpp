@@ -1,5 +1,7 @@
 #include "pictures/jpeg_head.h"
 
+#include "pictures/tuning.h"
+
 #include <QIODevice>
 #include <QTransform>
 #include <QtEndian>
@@ -23,9 +25,6 @@ enum TiffType : std::uint16_t { kTypeShort = 3, kTypeLong = 4 };
 constexpr qsizetype kEntrySize = 12;
 // More entries than any real directory has: a count beyond it is damage.
 constexpr int kMaxEntries = 512;
-// A frame header comes after a few segments; a file that has not reached it by then is
-// not worth reading further.
-constexpr int kMaxSegments = 256;
 
 constexpr uchar kMarkerSoi = 0xD8;
 constexpr uchar kMarkerEoi = 0xD9;
@@ -272,7 +271,7 @@ std::optional<JpegHead> ReadJpegHead(QIODevice& device)
         return std::nullopt;
     JpegHead head;
     bool exifSeen = false;
-    for (int segment = 0; segment < kMaxSegments; ++segment) {
+    for (int segment = 0; segment < kMostJpegHeadSegments; ++segment) {
         const std::optional<int> marker = ReadMarker(device);
         if (!marker || *marker == kMarkerEoi || *marker == kMarkerSos)
             return std::nullopt;

@@ -9,12 +9,15 @@
 #include <functional>
 #include <optional>
 
-// The size selector of the picture loader; it matters for icons and cursors only.
-enum class PictureSize { Default, LargeIcon };
+namespace pictures {
+
+// Which image of an icon or cursor file the loader takes; other formats have one.
+// Default: the file's first; LargeIcon: the one closest to the large icon size.
+enum class IconSizeChoice { Default, LargeIcon };
 
 struct PictureRequest
 {
-    PictureSize size = PictureSize::Default;
+    IconSizeChoice iconSize = IconSizeChoice::Default;
     // The large icon size in device pixels (32 at 96 DPI, scaled with the screen).
     int largeIconSize = 32;
     // Device pixels the picture will be fitted into, keeping its aspect ratio. When set,
@@ -47,23 +50,23 @@ struct PictureLoad
 //
 // Picture::size is the full size in pixels: after EXIF orientation for photographs, the
 // chosen entry for icons and cursors, the frame at 96 dpi for metafiles. With
-// request.target set, Picture::image is exactly FitPictureSize(size, target); otherwise
+// request.target set, Picture::image is exactly FitSizeInto(size, target); otherwise
 // it has the full size. The image is Format_RGB32, or Format_ARGB32_Premultiplied when the
 // picture may have transparent pixels. With request.drawnSize set, Picture::image has
-// FittedPictureSize(size, request) instead. A picture that would need more than 512 MiB of pixels
-// at the size it is decoded at is refused.
+// DeliveredSize(size, request) instead. A picture whose pixels would take more than the
+// most bytes of one picture (512 MiB) at the size it is decoded at is refused.
 PictureLoad LoadPicture(const QString& path, const PictureRequest& request = {});
 PictureLoad LoadPictureFromData(const QByteArray& data, const PictureRequest& request = {});
 
 // The size `size` takes when fitted into `target` keeping its aspect ratio, never enlarged.
 // Each side is rounded up, so the fit never lacks a pixel, and is at least 1. An empty
 // target, or an empty size, leaves `size` unchanged.
-QSize FitPictureSize(const QSize& size, const QSize& target);
+QSize FitSizeInto(const QSize& size, const QSize& target);
 
-// The size the loader delivers a picture of full size `size` at for `request`.
-QSize FittedPictureSize(const QSize& size, const PictureRequest& request);
-
-namespace pictures {
+// The size the loader delivers a picture of full size `size` at for `request`: the size
+// request.drawnSize gives, kept within `size`, when it is set and gives one; otherwise
+// FitSizeInto(size, request.target).
+QSize DeliveredSize(const QSize& size, const PictureRequest& request);
 
 // The results the decoders and the thumbnail sources give. A failure always has a reason.
 PictureLoad PictureFailure(const QString& error);

@@ -3,6 +3,7 @@
 #include "pictures/internal/bmp_decoder.h"
 #include "pictures/internal/picture_internal.h"
 #include "pictures/png_chunks.h"
+#include "pictures/tuning.h"
 
 #include <QIODevice>
 #include <QtEndian>
@@ -54,9 +55,6 @@ bool IsPackedDib(QByteArrayView bytes)
         size == 40 || size == 52 || size == 56 || size == 64 || size == 108 || size == 124;
     return known && LeU16(bytes, 12) == 1 && IsDibBitCount(LeU16(bytes, 14));
 }
-
-// Pixels of any picture that decoders may allocate without asking the file.
-constexpr qint64 kAlwaysAllowedPixels = qint64(16) << 20;
 
 qint64 MostPixelsPerByte(PictureFormat format)
 {

@@ -10,6 +10,7 @@
 #include "pictures/picture_format.h"
 #include "pictures/png_chunks.h"
 #include "pictures/regular_file.h"
+#include "pictures/tuning.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -25,7 +26,7 @@ namespace pictures {
 namespace {
 
 // A file larger than a decoded picture may be is not read at all.
-constexpr qint64 kMaxFileBytes = kMaxPictureBytes;
+constexpr qint64 kMaxFileBytes = kMostPictureBytes;
 
 // Qt's image readers, its SVG renderer and its font code warn about damaged files through
 // the message handler. While a thread decodes, what it reports is passed on under our
@@ -62,7 +63,7 @@ void SetUpOnce()
     static std::once_flag once;
     std::call_once(once, [] {
         previousHandler = qInstallMessageHandler(RouteDecoderMessages);
-        QImageReader::setAllocationLimit(kMaxPictureMegabytes);
+        QImageReader::setAllocationLimit(kMostPictureMegabytes);
     });
 }
 
@@ -106,7 +107,7 @@ PictureLoad LoadWithQt(const QByteArray& data, PictureFormat format, const Pictu
             return PictureFailure(reader.errorString());
         const bool turned = OrientationTransposes(orientation);
         size = turned ? stored.transposed() : stored;
-        const QSize fitted = FittedPictureSize(size, request);
+        const QSize fitted = DeliveredSize(size, request);
         if (fitted != size) {
             reader.setScaledSize(turned ? fitted.transposed() : fitted);
             reader.setQuality(75); // 50 and above scale smoothly after the DCT reduction
@@ -178,7 +179,8 @@ PictureLoad Decode(const QByteArray& data, const PictureRequest& request)
     return PictureFailure(QStringLiteral("not a picture of a known format"));
 }
 
-PictureLoad DecodeHeld(const QByteArray& data, const PictureRequest& request)
+// Decodes `data`, whose decode has reserved its footprint among the decodes in flight.
+PictureLoad DecodeReserved(const QByteArray& data, const PictureRequest& request)
 {
     SetUpOnce();
     const DecodingScope scope;
@@ -212,12 +214,12 @@ PictureLoad FinishPicture(PictureLoad load, const PictureRequest& request)
     if (!load)
         return load;
     Picture& picture = *load.picture;
-    if (!FitsPictureBudget(picture.image.size()))
+    if (!WithinMostPictureBytes(picture.image.size()))
         return PictureFailure(QStringLiteral("picture is too large"));
     // In the loader's format first, in place where the depth stays: Qt's smooth scaling would
     // otherwise premultiply a copy of the whole picture.
     picture.image = InLoaderFormat(std::move(picture.image));
-    const QSize fitted = FittedPictureSize(picture.size, request);
+    const QSize fitted = DeliveredSize(picture.size, request);
     if (picture.image.width() > fitted.width() || picture.image.height() > fitted.height())
         picture.image =
             picture.image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -226,9 +228,9 @@ PictureLoad FinishPicture(PictureLoad load, const PictureRequest& request)
     return load;
 }
 
-bool FitsPictureBudget(const QSize& size)
+bool WithinMostPictureBytes(const QSize& size)
 {
-    return !size.isEmpty() && PixelBytes(size) <= kMaxPictureBytes;
+    return !size.isEmpty() && PixelBytes(size) <= kMostPictureBytes;
 }
 
 PictureLoad PictureFailure(const QString& error)
@@ -253,7 +255,8 @@ PictureLoad LoadOpenPicture(QFile& file, const PictureRequest& request)
     if (std::optional<PictureLoad> load = LoadJpegFirstScans(file, request))
         return *load;
     const qint64 size = file.size();
-    const DecodeMemory::Hold hold(DecodeMemory::Shared(), DecodeFootprint(file, request));
+    const DecodeMemory::Reservation reservation(DecodeMemory::Shared(),
+                                                DecodeFootprint(file, request));
     QByteArray data;
     try {
         // The size it has now, at most: a file that grows while it is read stays bounded.
@@ -263,15 +266,13 @@ PictureLoad LoadOpenPicture(QFile& file, const PictureRequest& request)
     }
     if (data.isEmpty())
         return PictureFailure(QStringLiteral("file is empty"));
-    PictureLoad load = DecodeHeld(data, request);
+    PictureLoad load = DecodeReserved(data, request);
     if (!load)
         qCDebug(lcPictures) << "skipped" << path;
     return load;
 }
 
-} // namespace pictures
-
-QSize FitPictureSize(const QSize& size, const QSize& target)
+QSize FitSizeInto(const QSize& size, const QSize& target)
 {
     if (size.isEmpty() || target.isEmpty())
         return size;
@@ -287,13 +288,13 @@ QSize FitPictureSize(const QSize& size, const QSize& target)
     return {int(std::max<qint64>(1, ceilDiv(w * th, h))), int(th)};
 }
 
-QSize FittedPictureSize(const QSize& size, const PictureRequest& request)
+QSize DeliveredSize(const QSize& size, const PictureRequest& request)
 {
     if (!request.drawnSize || size.isEmpty())
-        return FitPictureSize(size, request.target);
+        return FitSizeInto(size, request.target);
     const QSize drawn = request.drawnSize(size);
     if (drawn.isEmpty())
-        return FitPictureSize(size, request.target);
+        return FitSizeInto(size, request.target);
     return drawn.boundedTo(size).expandedTo(QSize(1, 1));
 }
 
@@ -302,21 +303,23 @@ PictureLoad LoadPictureFromData(const QByteArray& data, const PictureRequest& re
     QByteArray bytes = QByteArray::fromRawData(data.constData(), data.size());
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    // The first scans hold what they take through the gate themselves; only a full decode
-    // holds the footprint.
-    if (std::optional<PictureLoad> load = pictures::LoadJpegFirstScans(buffer, request))
+    // The first scans reserve what they take themselves; only a full decode reserves the
+    // footprint.
+    if (std::optional<PictureLoad> load = LoadJpegFirstScans(buffer, request))
         return *load;
-    const pictures::DecodeMemory::Hold hold(pictures::DecodeMemory::Shared(),
-                                            pictures::DecodeFootprint(buffer, request));
-    return pictures::DecodeHeld(data, request);
+    const DecodeMemory::Reservation reservation(DecodeMemory::Shared(),
+                                                DecodeFootprint(buffer, request));
+    return DecodeReserved(data, request);
 }
 
 PictureLoad LoadPicture(const QString& path, const PictureRequest& request)
 {
     QFile file;
-    if (!pictures::OpenRegularFile(file, path)) {
+    if (!OpenRegularFile(file, path)) {
         qCDebug(lcPictures) << "cannot open" << path << file.errorString();
-        return pictures::PictureFailure(QStringLiteral("not a file that can be read"));
+        return PictureFailure(QStringLiteral("not a file that can be read"));
     }
-    return pictures::LoadOpenPicture(file, request);
+    return LoadOpenPicture(file, request);
 }
+
+} // namespace pictures

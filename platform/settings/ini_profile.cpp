@@ -5,7 +5,7 @@
 #include <type_traits>
 #include <utility>
 
-namespace basMosaq {
+namespace settings {
 namespace {
 
 constexpr QByteArrayView kUtf8Bom("\xEF\xBB\xBF");
@@ -424,4 +424,4 @@ QByteArrayView CompleteProfileLines(QByteArrayView head)
     return head.first(end);
 }
 
-} // namespace basMosaq
+} // namespace settings

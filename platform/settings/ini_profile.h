@@ -21,7 +21,7 @@
 #include <optional>
 #include <vector>
 
-namespace basMosaq {
+namespace settings {
 
 // Characters a read returns at most; the rest of a longer value is cut off.
 inline constexpr qsizetype kProfileValueLimit = 2047;
@@ -70,4 +70,4 @@ std::optional<QByteArray> WriteProfileString(QByteArrayView text, QStringView se
 // at the end of `head` counts as absent.
 QByteArrayView CompleteProfileLines(QByteArrayView head);
 
-} // namespace basMosaq
+} // namespace settings

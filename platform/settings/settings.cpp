@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <optional>
 
-namespace basMosaq {
+namespace settings {
 namespace {
 
 const SettingsWriteFaults kNoFaults;
@@ -173,23 +173,6 @@ qsizetype DriveLength(const QString& path)
 
 } // namespace
 
-QString ReadSetting(const QString& section, const QString& key, const QString& defaultValue,
-                    const QString& file)
-{
-    if (file.isEmpty())
-        return ReadSettingAt(ProgramSettings(), section, key, defaultValue);
-    return ReadProfileString(LoadProfile(file).text, section, key, defaultValue);
-}
-
-int WriteSetting(const QString& section, const QString& key, const QString& value,
-                 const QString& file)
-{
-    if (file.isEmpty())
-        return WriteSettingAt(ProgramSettings(), section, key, value);
-    return WriteProfileFile(file, LoadProfile(file), section, key, value) == FileWrite::Written ? 1
-                                                                                                : 0;
-}
-
 QString ReadSettingAt(const SettingsLocation& location, const QString& section, const QString& key,
                       const QString& defaultValue)
 {
@@ -266,6 +249,29 @@ QString VirtualStorePath(const QString& localAppData, const QString& path)
 void SetSettingsWriteFaults(const SettingsWriteFaults* faults)
 {
     activeWriteFaults = faults;
+}
+
+} // namespace settings
+
+namespace basMosaq {
+
+QString ReadSetting(const QString& section, const QString& key, const QString& defaultValue,
+                    const QString& file)
+{
+    using namespace settings;
+    if (file.isEmpty())
+        return ReadSettingAt(ProgramSettings(), section, key, defaultValue);
+    return ReadProfileString(LoadProfile(file).text, section, key, defaultValue);
+}
+
+int WriteSetting(const QString& section, const QString& key, const QString& value,
+                 const QString& file)
+{
+    using namespace settings;
+    if (file.isEmpty())
+        return WriteSettingAt(ProgramSettings(), section, key, value);
+    return WriteProfileFile(file, LoadProfile(file), section, key, value) == FileWrite::Written ? 1
+                                                                                                : 0;
 }
 
 } // namespace basMosaq

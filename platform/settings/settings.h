@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace basMosaq {
+namespace settings {
 
 // Where the program's settings live: the file beside the executable, named after it, and
 // the user's own copy that stands in for it where that file cannot be written, as Windows
@@ -14,17 +14,6 @@ struct SettingsLocation
     // empty where the system names no place for it.
     QString userCopy;
 };
-
-// Reads `key` of `section` from `file`, or from the program's own settings when `file` is
-// empty. A missing file, section or key yields `defaultValue`.
-QString ReadSetting(const QString& section, const QString& key,
-                    const QString& defaultValue = QString(), const QString& file = QString());
-
-// Writes `value` under `key` of `section`, into `file` or the program's own settings. An
-// empty value removes the key, an empty key removes the whole section. Returns nonzero on
-// success, 0 on failure; a failure leaves the file as it was.
-int WriteSetting(const QString& section, const QString& key, const QString& value,
-                 const QString& file = QString());
 
 // ReadSetting and WriteSetting on the settings of `location`. The first write that the
 // file beside the executable refuses starts the user's copy from that file, with every
@@ -66,5 +55,21 @@ struct SettingsWriteFaults
 
 // Makes the following writes meet `faults`; nullptr restores normal writing.
 void SetSettingsWriteFaults(const SettingsWriteFaults* faults);
+
+} // namespace settings
+
+// What the window reads and writes of its settings.
+namespace basMosaq {
+
+// Reads `key` of `section` from `file`, or from the program's own settings when `file` is
+// empty. A missing file, section or key yields `defaultValue`.
+QString ReadSetting(const QString& section, const QString& key,
+                    const QString& defaultValue = QString(), const QString& file = QString());
+
+// Writes `value` under `key` of `section`, into `file` or the program's own settings. An
+// empty value removes the key, an empty key removes the whole section. Returns nonzero on
+// success, 0 on failure; a failure leaves the file as it was.
+int WriteSetting(const QString& section, const QString& key, const QString& value,
+                 const QString& file = QString());
 
 } // namespace basMosaq

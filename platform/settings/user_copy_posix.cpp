@@ -3,7 +3,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-namespace basMosaq {
+namespace settings {
 
 // ${XDG_CONFIG_HOME:-~/.config}/tessellon/<executable name>.ini
 QString UserSettingsCopyPath(const QString& besidePath)
@@ -14,4 +14,4 @@ QString UserSettingsCopyPath(const QString& besidePath)
     return config + QStringLiteral("/tessellon/") + QFileInfo(besidePath).fileName();
 }
 
-} // namespace basMosaq
+} // namespace settings

@@ -3,7 +3,7 @@
 
 #include <QStandardPaths>
 
-namespace basMosaq {
+namespace settings {
 
 // The user's local application data, as the system names it for this user: the variable
 // first, which is what Windows sets it from and what tests point elsewhere.
@@ -15,4 +15,4 @@ QString UserSettingsCopyPath(const QString& besidePath)
     return local.isEmpty() ? QString() : VirtualStorePath(local, besidePath);
 }
 
-} // namespace basMosaq
+} // namespace settings

@@ -99,7 +99,7 @@ bool EndsWholly(QByteArrayView jpeg)
 
 } // namespace
 
-std::optional<Picture> PictureOfPreview(const JpegHead& jpeg, QSize drawn)
+std::optional<pictures::Picture> PictureOfPreview(const JpegHead& jpeg, QSize drawn)
 {
     if (jpeg.preview.isEmpty() || jpeg.storedSize.isEmpty() || !EndsWholly(jpeg.preview))
         return std::nullopt;
@@ -117,8 +117,8 @@ std::optional<Picture> PictureOfPreview(const JpegHead& jpeg, QSize drawn)
     const std::optional<QRect> content = PreviewContent(preview, jpeg.storedSize);
     if (!content || LongestSide(content->size()) < LongestSide(drawn))
         return std::nullopt;
-    return Picture{pictures::Oriented(preview.copy(*content), jpeg.orientation),
-                   jpeg.OrientedSize()};
+    return pictures::Picture{pictures::Oriented(preview.copy(*content), jpeg.orientation),
+                             jpeg.OrientedSize()};
 }
 
 std::optional<QRect> PreviewContent(const QImage& preview, QSize stored)

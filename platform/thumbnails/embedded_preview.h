@@ -22,6 +22,6 @@ std::optional<QRect> PreviewContent(const QImage& preview, QSize stored);
 // The picture of the photo's embedded preview, turned by the photo's orientation and with
 // the photo's full size, when the preview shows the photo and has at least the pixels a
 // picture `drawn` large needs. Nothing otherwise.
-std::optional<Picture> PictureOfPreview(const pictures::JpegHead& jpeg, QSize drawn);
+std::optional<pictures::Picture> PictureOfPreview(const pictures::JpegHead& jpeg, QSize drawn);
 
 } // namespace thumbnails

@@ -6,6 +6,7 @@
 #include "pictures/png_chunks.h"
 #include "pictures/regular_file.h"
 #include "thumbnails/cache_files.h"
+#include "thumbnails/tuning.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -24,10 +25,6 @@ namespace {
 // takes is not an entry.
 constexpr qint64 kMaxEntryBytes = qint64(16) << 20;
 constexpr int kMaxEntrySide = 1024;
-// Entries are stored without compression (Qt's PNG quality 100): a normal entry then takes
-// 37 KiB instead of 7 to 25, but it is written in a sixth of the time and read in half,
-// and reading entries is what the cache is for.
-constexpr int kEntryQuality = 100;
 
 const char* const kUriKey = "Thumb::URI";
 const char* const kModifiedKey = "Thumb::MTime";

@@ -4,6 +4,7 @@
 #include "pictures/regular_file.h"
 #include "thumbnails/embedded_preview.h"
 #include "thumbnails/thumbnail_cache.h"
+#include "thumbnails/tuning.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -12,7 +13,10 @@
 
 namespace thumbnails {
 
+using pictures::Picture;
 using pictures::PictureFormat;
+using pictures::PictureLoad;
+using pictures::PictureRequest;
 
 namespace {
 
@@ -64,13 +68,13 @@ ThumbnailLoad DecodeAndStore(QFile& file, const PictureRequest& request,
                              const pictures::PictureHead& facts, const ThumbnailCache* cache,
                              const CacheKey& key)
 {
-    const CacheFlavor* flavor = FlavorFor(FittedPictureSize(facts.size, request));
+    const CacheFlavor* flavor = FlavorFor(pictures::DeliveredSize(facts.size, request));
     if (!cache || !flavor || LongestSide(facts.size) <= flavor->size)
         return Decoded(pictures::LoadOpenPicture(file, request));
     PictureRequest forEntry = request;
     forEntry.drawnSize = nullptr;
     forEntry.target = QSize(flavor->size, flavor->size);
-    PictureLoad load = pictures::LoadOpenPicture(file, forEntry);
+    pictures::PictureLoad load = pictures::LoadOpenPicture(file, forEntry);
     if (!load || LongestSide(load.picture->image.size()) != flavor->size)
         return Decoded(std::move(load));
     const bool stored =
@@ -100,7 +104,7 @@ ThumbnailLoad LoadThumbnailPicture(const QString& path, const PictureRequest& re
         return Decoded(pictures::PictureFailure(file.errorString()));
     if (facts.size.isEmpty())
         return Decoded(pictures::LoadOpenPicture(file, request));
-    const QSize drawn = FittedPictureSize(facts.size, request);
+    const QSize drawn = pictures::DeliveredSize(facts.size, request);
 
     if (sources.embeddedPreviews && facts.format == PictureFormat::Jpeg) {
         if (std::optional<Picture> preview = PictureOfPreview(facts.jpeg, drawn))

@@ -19,11 +19,6 @@ struct ThumbnailSources
     bool writeCache = true;
 };
 
-// Pictures with fewer pixels than this decode about as fast as an entry of the cache is
-// read (0.23 ms, measured by bench/micro_bench: a JPEG of 320 x 240 takes 0.27 ms, a BMP
-// 0.19 ms): they are neither looked up nor stored. Metafiles and icons never are.
-inline constexpr qint64 kSmallestCachedPixels = qint64(320) * 240;
-
 // Where a thumbnail's pixels came from.
 enum class ThumbnailOrigin {
     Preview,    // the camera's preview embedded in the file
@@ -33,7 +28,7 @@ enum class ThumbnailOrigin {
 
 struct ThumbnailLoad
 {
-    PictureLoad load;
+    pictures::PictureLoad load;
     ThumbnailOrigin origin = ThumbnailOrigin::Decode;
 
     explicit operator bool() const { return static_cast<bool>(load); }
@@ -43,7 +38,7 @@ struct ThumbnailLoad
 // source that serves: the preview, the cache, the file itself. The picture is what
 // LoadPicture would deliver: the full size of the file's picture, and pixels for the
 // drawn size. A file that cannot be read fails, whatever the cache holds for it.
-ThumbnailLoad LoadThumbnailPicture(const QString& path, const PictureRequest& request,
+ThumbnailLoad LoadThumbnailPicture(const QString& path, const pictures::PictureRequest& request,
                                    const ThumbnailSources& sources);
 
 // The sources that give a thumbnail loaded from `first` back with the same pixels: the

@@ -6,7 +6,7 @@
 #include <limits>
 #include <optional>
 
-using namespace basMosaq;
+using namespace folder_picker;
 using namespace Qt::StringLiterals;
 
 namespace {

@@ -25,6 +25,7 @@ void PrintTo(const QString& text, std::ostream* out)
 }
 
 using namespace basMosaq;
+using namespace folder_picker;
 using namespace Qt::StringLiterals;
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-using namespace basMosaq;
+using namespace folder_picker;
 using namespace Qt::StringLiterals;
 
 namespace {

@@ -15,7 +15,7 @@
 #include <optional>
 #include <string>
 
-using namespace basMosaq;
+using namespace settings;
 
 namespace {
 

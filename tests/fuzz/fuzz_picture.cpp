@@ -22,15 +22,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size == 0)
         return 0;
     const uint8_t choice = data[size - 1];
-    PictureRequest request;
-    request.size = (choice & 1) ? PictureSize::LargeIcon : PictureSize::Default;
+    pictures::PictureRequest request;
+    request.iconSize =
+        (choice & 1) ? pictures::IconSizeChoice::LargeIcon : pictures::IconSizeChoice::Default;
     request.largeIconSize = 16 + (choice >> 4) * 8;
     // Full-size decodes are bounded by the loader's cap; most runs ask for a thumbnail.
     if ((choice & 6) != 0)
         request.target = QSize(64, 64);
     const QByteArray bytes =
         QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
-    const PictureLoad load = LoadPictureFromData(bytes, request);
+    const pictures::PictureLoad load = pictures::LoadPictureFromData(bytes, request);
     if (load && (load.picture->image.isNull() || load.picture->size.isEmpty()))
         std::abort();
     if (!load && load.error.isEmpty())

@@ -18,9 +18,9 @@
 namespace {
 
 // Takes every picture in order, serving events while waiting, as the gallery build does.
-std::vector<PictureLoad> TakeAll(DecodesInOrder& pipeline, int count)
+std::vector<pictures::PictureLoad> TakeAll(DecodesInOrder& pipeline, int count)
 {
-    std::vector<PictureLoad> loads;
+    std::vector<pictures::PictureLoad> loads;
     const QDeadlineTimer deadline(30000);
     for (int i = 0; i < count && !deadline.hasExpired();) {
         if (std::optional<thumbnails::ThumbnailLoad> load = pipeline.TryTake(i)) {
@@ -43,8 +43,8 @@ public:
             ++started_;
             std::unique_lock lock(mutex_);
             opened_.wait(lock, [this] { return open_; });
-            return thumbnails::ThumbnailLoad{
-                PictureLoad{Picture{QImage(4, 4, QImage::Format_RGB32), QSize(4, 4)}, job.path}};
+            return thumbnails::ThumbnailLoad{pictures::PictureLoad{
+                pictures::Picture{QImage(4, 4, QImage::Format_RGB32), QSize(4, 4)}, job.path}};
         };
     }
     void Open()
@@ -69,13 +69,13 @@ std::vector<ThumbnailJob> Jobs(int count)
     std::vector<ThumbnailJob> jobs;
     jobs.reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i)
-        jobs.push_back({i, QStringLiteral("job%1").arg(i), PictureRequest(), {}});
+        jobs.push_back({i, QStringLiteral("job%1").arg(i), pictures::PictureRequest(), {}});
     return jobs;
 }
 
 thumbnails::ThumbnailLoad Load(const ThumbnailJob& job)
 {
-    return {LoadPicture(job.path, job.request)};
+    return {pictures::LoadPicture(job.path, job.request)};
 }
 
 } // namespace
@@ -91,13 +91,13 @@ TEST(DecodesInOrder, PicturesArriveInListOrderWithFailuresInPlace)
         else
             WriteSolidImage(path, QSize(1 + i * 5, 1 + (40 - i) * 3),
                             QColor(i * 6, 0, 255 - i * 6));
-        jobs.push_back({i, path, PictureRequest(), {}});
+        jobs.push_back({i, path, pictures::PictureRequest(), {}});
     }
     DecodesInOrder pipeline(jobs, 4, Load);
-    const std::vector<PictureLoad> loads = TakeAll(pipeline, int(jobs.size()));
+    const std::vector<pictures::PictureLoad> loads = TakeAll(pipeline, int(jobs.size()));
     ASSERT_EQ(loads.size(), jobs.size());
     for (int i = 0; i < 40; ++i) {
-        const PictureLoad& load = loads[static_cast<size_t>(i)];
+        const pictures::PictureLoad& load = loads[static_cast<size_t>(i)];
         if (i % 7 == 3) {
             EXPECT_FALSE(load) << i;
             continue;
@@ -120,7 +120,7 @@ TEST(DecodesInOrder, AtMostTheLookaheadIsDecodedAhead)
             EXPECT_LE(gate.Started(), lookahead);
             EXPECT_FALSE(pipeline.TryTake(0));
             gate.Open();
-            const std::vector<PictureLoad> loads = TakeAll(pipeline, 150);
+            const std::vector<pictures::PictureLoad> loads = TakeAll(pipeline, 150);
             ASSERT_EQ(loads.size(), 150U);
             for (int i = 0; i < 150; ++i)
                 EXPECT_EQ(loads[size_t(i)].error, QStringLiteral("job%1").arg(i)) << lookahead;
@@ -151,11 +151,11 @@ TEST(DecodesInOrder, PicturesArriveAsTheDecoderMadeThem)
         QImage pixels(500, 375, QImage::Format_RGB32);
         pixels.fill(QColor(job.path.size() * 20, 10, 10));
         return thumbnails::ThumbnailLoad{
-            PictureLoad{Picture{pixels, QSize(4000, 3000)}, QString()}};
+            pictures::PictureLoad{pictures::Picture{pixels, QSize(4000, 3000)}, QString()}};
     });
-    const std::vector<PictureLoad> loads = TakeAll(pipeline, 3);
+    const std::vector<pictures::PictureLoad> loads = TakeAll(pipeline, 3);
     ASSERT_EQ(loads.size(), 3u);
-    for (const PictureLoad& load : loads) {
+    for (const pictures::PictureLoad& load : loads) {
         ASSERT_TRUE(load);
         EXPECT_EQ(load.picture->image.size(), QSize(500, 375));
         EXPECT_EQ(load.picture->size, QSize(4000, 3000));
@@ -170,7 +170,7 @@ TEST(DecodesInOrder, TheLoaderDeliversTheDrawnSizeDirectly)
     ASSERT_TRUE(WriteSolidImage(jpeg, {400, 300}, Qt::darkGreen));
     ASSERT_TRUE(WriteSolidImage(bitmap, {400, 300}, Qt::darkGreen));
     for (const qreal ratio : {1.0, 2.0}) {
-        PictureRequest request;
+        pictures::PictureRequest request;
         request.target = QSize(62, 62) * ratio;
         request.drawnSize = [ratio](QSize full) {
             return ThumbnailPixelSize(QSizeF(64, 64), QSizeF(full), ratio);
@@ -178,7 +178,7 @@ TEST(DecodesInOrder, TheLoaderDeliversTheDrawnSizeDirectly)
         // 300 * 62 / 400 is 46.5, drawn 46 high: a fit that rounds up would give 47 and
         // need a second resampling.
         for (const QString& path : {jpeg, bitmap}) {
-            const PictureLoad load = LoadPicture(path, request);
+            const pictures::PictureLoad load = pictures::LoadPicture(path, request);
             ASSERT_TRUE(load) << load.error.toStdString();
             EXPECT_EQ(load.picture->size, QSize(400, 300));
             EXPECT_EQ(load.picture->image.size(), QSize(62, 46) * ratio) << path.toStdString();
@@ -220,7 +220,7 @@ TEST(BackgroundDecodes, DeliversOnlyWantedJobsOfTheCurrentRoundOnItsOwnThread)
             decodes.Submit({std::move(job)});
         if (c.cancelFirstJobs)
             decodes.Cancel();
-        decodes.Submit({{99, QStringLiteral("late"), PictureRequest(), {}}});
+        decodes.Submit({{99, QStringLiteral("late"), pictures::PictureRequest(), {}}});
         gate.Open();
         ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(10000));
         QCoreApplication::processEvents();

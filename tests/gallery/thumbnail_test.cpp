@@ -30,7 +30,7 @@ protected:
 
     QImage Draw(const QImage& pixels, QSize fullSize)
     {
-        window_->picLoad->SetPicture(Picture{pixels, fullSize});
+        window_->picLoad->SetPicture(pictures::Picture{pixels, fullSize});
         window_->DrawThumbnail(*window_->picLoad, *window_->picThumb);
         return window_->picThumb->Snapshot();
     }

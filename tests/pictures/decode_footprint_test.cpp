@@ -88,7 +88,7 @@ qint64 Footprint(QByteArray bytes, QSize target = {})
 {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    PictureRequest request;
+    pictures::PictureRequest request;
     request.target = target;
     const qint64 footprint = DecodeFootprint(buffer, request);
     EXPECT_EQ(buffer.pos(), 0) << "the device is left where it was";
@@ -177,7 +177,7 @@ TEST(DecodeFootprint, AProgressiveJpegCountsItsCoefficients)
 // does a BMP file, before anything is allocated for it.
 TEST(DecodeFootprint, APackedDibLargerThanItsFileCanHoldIsRefused)
 {
-    const PictureLoad load = LoadPictureFromData(PackedRleDib(11585));
+    const pictures::PictureLoad load = pictures::LoadPictureFromData(PackedRleDib(11585));
     EXPECT_FALSE(load);
     EXPECT_EQ(load.error, QStringLiteral("picture is larger than its file can hold"));
 }

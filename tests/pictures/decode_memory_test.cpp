@@ -22,7 +22,7 @@ class HoldOnThread
 public:
     HoldOnThread(DecodeMemory& memory, qint64 bytes)
         : thread_([this, &memory, bytes] {
-            const DecodeMemory::Hold hold(memory, bytes);
+            const DecodeMemory::Reservation reservation(memory, bytes);
             held_ = true;
             while (!release_)
                 std::this_thread::sleep_for(1ms);
@@ -101,8 +101,8 @@ TEST(DecodeMemory, ManyThreadsNeverHoldMoreThanTheBudgetTogether)
         threads.emplace_back([&, t] {
             for (int i = 0; i < 200; ++i) {
                 const qint64 bytes = 10 + (t * 37 + i * 11) % 120;
-                const DecodeMemory::Hold hold(memory, bytes);
-                if (memory.Held() > kBudget)
+                const DecodeMemory::Reservation reservation(memory, bytes);
+                if (memory.BytesInFlight() > kBudget)
                     over = true;
             }
         });
@@ -110,7 +110,7 @@ TEST(DecodeMemory, ManyThreadsNeverHoldMoreThanTheBudgetTogether)
     for (std::thread& thread : threads)
         thread.join();
     EXPECT_FALSE(over);
-    EXPECT_EQ(memory.Held(), 0);
+    EXPECT_EQ(memory.BytesInFlight(), 0);
 }
 
 } // namespace

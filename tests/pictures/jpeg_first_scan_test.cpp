@@ -110,19 +110,21 @@ QByteArray Corrupted(QByteArray jpeg)
     return jpeg;
 }
 
-PictureRequest ThumbnailRequest(int side = 62)
+pictures::PictureRequest ThumbnailRequest(int side = 62)
 {
-    PictureRequest request;
+    pictures::PictureRequest request;
     request.target = QSize(side, side);
-    request.drawnSize = [side](QSize full) { return FitPictureSize(full, QSize(side, side)); };
+    request.drawnSize = [side](QSize full) {
+        return pictures::FitSizeInto(full, QSize(side, side));
+    };
     return request;
 }
 
 std::optional<QImage> Thumbnail(const QByteArray& jpeg, bool firstScans,
-                                const PictureRequest& request = ThumbnailRequest())
+                                const pictures::PictureRequest& request = ThumbnailRequest())
 {
     pictures::SetJpegFirstScansUsed(firstScans);
-    const PictureLoad load = LoadPictureFromData(jpeg, request);
+    const pictures::PictureLoad load = pictures::LoadPictureFromData(jpeg, request);
     pictures::SetJpegFirstScansUsed(true);
     if (!load)
         return std::nullopt;
@@ -175,7 +177,7 @@ void PrintTo(const LayoutCase& c, std::ostream* os)
 class JpegFirstScanTest : public testing::TestWithParam<LayoutCase>
 {};
 
-void ExpectThumbnailsAlike(const QByteArray& jpeg, Way way, const PictureRequest& request)
+void ExpectThumbnailsAlike(const QByteArray& jpeg, Way way, const pictures::PictureRequest& request)
 {
     const std::optional<QImage> ours = Thumbnail(jpeg, true, request);
     const std::optional<QImage> full = Thumbnail(jpeg, false, request);
@@ -442,7 +444,7 @@ TEST(JpegFirstScanCorpusTest, ServedFilesMatchTheFullDecodeAtOneEighth)
         const QByteArray jpeg = file.readAll();
         const QImage decoded = pictures::DecodeJpegFirstScans(jpeg);
         ASSERT_FALSE(decoded.isNull()) << name;
-        PictureRequest request;
+        pictures::PictureRequest request;
         request.target = QSize(decoded.width() - 1, decoded.height() - 1);
         const std::optional<QImage> ours = Thumbnail(jpeg, true, request);
         const std::optional<QImage> full = Thumbnail(jpeg, false, request);

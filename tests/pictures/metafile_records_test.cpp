@@ -269,7 +269,7 @@ TEST_P(EmfRecordTest, IsKeptOnlyWhenWhatGdiReadsLiesInside)
 // leaves the rest of the picture whole.
 TEST_P(EmfRecordTest, LeavesThePictureWhole)
 {
-    const PictureLoad load = LoadPictureFromData(Emf(GetParam().record));
+    const pictures::PictureLoad load = pictures::LoadPictureFromData(Emf(GetParam().record));
     ASSERT_TRUE(load) << load.error.toStdString();
     EXPECT_EQ(load.picture->size, QSize(100, 100));
     EXPECT_EQ(load.picture->image.pixel(60, 60), kRed);
@@ -439,7 +439,7 @@ TEST_P(WmfRecordTest, IsKeptOnlyWhenWhatGdiReadsLiesInside)
 
 TEST_P(WmfRecordTest, LeavesThePictureWhole)
 {
-    const PictureLoad load = LoadPictureFromData(Wmf(GetParam().record));
+    const pictures::PictureLoad load = pictures::LoadPictureFromData(Wmf(GetParam().record));
     ASSERT_TRUE(load) << load.error.toStdString();
     EXPECT_EQ(load.picture->size, QSize(100, 100));
     EXPECT_EQ(load.picture->image.pixel(60, 60), kRed);

@@ -24,6 +24,8 @@
 #include <functional>
 #include <future>
 
+using namespace pictures;
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -169,7 +171,7 @@ TEST(FitPictureSizeTest, FitsKeepingAspectRatioRoundingUpAndNeverEnlarging)
         {{300, 200}, {}, {300, 200}},                                          // no target
     };
     for (const Case& c : cases)
-        EXPECT_EQ(FitPictureSize(c.size, c.target), c.expected)
+        EXPECT_EQ(FitSizeInto(c.size, c.target), c.expected)
             << c.size.width() << "x" << c.size.height();
 }
 
@@ -242,7 +244,7 @@ TEST(PictureLoaderTest, OneBitBitmapKeepsItsTwoColors)
 struct IconCase
 {
     const char* file;
-    PictureSize selector;
+    IconSizeChoice selector;
     int largeIconSize;
     QSize size;
     QRgb color;
@@ -250,14 +252,14 @@ struct IconCase
 
 void PrintTo(const IconCase& c, std::ostream* os)
 {
-    *os << c.file << (c.selector == PictureSize::LargeIcon ? " large " : " default ")
+    *os << c.file << (c.selector == IconSizeChoice::LargeIcon ? " large " : " default ")
         << c.largeIconSize;
 }
 
 std::string IconCaseName(const testing::TestParamInfo<IconCase>& info)
 {
     const IconCase& c = info.param;
-    return Identifier(c.file) + (c.selector == PictureSize::LargeIcon
+    return Identifier(c.file) + (c.selector == IconSizeChoice::LargeIcon
                                      ? "_large" + std::to_string(c.largeIconSize)
                                      : std::string("_default"));
 }
@@ -269,7 +271,7 @@ TEST_P(IconChoiceTest, PicksTheEntryTheSelectorAsksFor)
 {
     const IconCase& c = GetParam();
     PictureRequest request;
-    request.size = c.selector;
+    request.iconSize = c.selector;
     request.largeIconSize = c.largeIconSize;
     const PictureLoad load = LoadPicture(Fixture(c.file), request);
     ASSERT_TRUE(load) << load.error.toStdString();
@@ -284,23 +286,23 @@ TEST_P(IconChoiceTest, PicksTheEntryTheSelectorAsksFor)
 INSTANTIATE_TEST_SUITE_P(
     Entries, IconChoiceTest,
     testing::Values(
-        IconCase{"sizes.ico", PictureSize::Default, 32, {16, 16}, kRed},      // first entry
-        IconCase{"sizes.ico", PictureSize::LargeIcon, 32, {32, 32}, kYellow}, // more colors
-        IconCase{"sizes.ico", PictureSize::LargeIcon, 48, {48, 48}, kGreen},
-        IconCase{"sizes.ico", PictureSize::LargeIcon, 64, {64, 64}, kWhite},  // PNG entry
-        IconCase{"sizes.ico", PictureSize::LargeIcon, 40, {32, 32}, kYellow}, // tie: colors
-        IconCase{"sizes.ico", PictureSize::LargeIcon, 24, {16, 16}, kRed},    // tie: colors
-        IconCase{"sizes.ico", PictureSize::LargeIcon, 56, {64, 64}, kWhite},
-        IconCase{"pointer.cur", PictureSize::Default, 32, {32, 32}, kBlue},
-        IconCase{"pointer.cur", PictureSize::LargeIcon, 16, {16, 16}, kRed},
-        IconCase{"png_entry.ico", PictureSize::LargeIcon, 32, {48, 48}, kGreen},
-        IconCase{"one_bit.ico", PictureSize::LargeIcon, 32, {16, 16}, kWhite}),
+        IconCase{"sizes.ico", IconSizeChoice::Default, 32, {16, 16}, kRed},      // first entry
+        IconCase{"sizes.ico", IconSizeChoice::LargeIcon, 32, {32, 32}, kYellow}, // more colors
+        IconCase{"sizes.ico", IconSizeChoice::LargeIcon, 48, {48, 48}, kGreen},
+        IconCase{"sizes.ico", IconSizeChoice::LargeIcon, 64, {64, 64}, kWhite},  // PNG entry
+        IconCase{"sizes.ico", IconSizeChoice::LargeIcon, 40, {32, 32}, kYellow}, // tie: colors
+        IconCase{"sizes.ico", IconSizeChoice::LargeIcon, 24, {16, 16}, kRed},    // tie: colors
+        IconCase{"sizes.ico", IconSizeChoice::LargeIcon, 56, {64, 64}, kWhite},
+        IconCase{"pointer.cur", IconSizeChoice::Default, 32, {32, 32}, kBlue},
+        IconCase{"pointer.cur", IconSizeChoice::LargeIcon, 16, {16, 16}, kRed},
+        IconCase{"png_entry.ico", IconSizeChoice::LargeIcon, 32, {48, 48}, kGreen},
+        IconCase{"one_bit.ico", IconSizeChoice::LargeIcon, 32, {16, 16}, kWhite}),
     IconCaseName);
 
 TEST(IconChoiceTest, EqualDistanceAndDepthPrefersTheLargerEntry)
 {
     const QByteArray icon = IconFile({{24, kRed}, {40, kBlue}});
-    const PictureLoad large = LoadPictureFromData(icon, {PictureSize::LargeIcon, 32, {}, {}});
+    const PictureLoad large = LoadPictureFromData(icon, {IconSizeChoice::LargeIcon, 32, {}, {}});
     ASSERT_TRUE(large) << large.error.toStdString();
     EXPECT_EQ(large.picture->size, QSize(40, 40));
     EXPECT_EQ(Pixel(large.picture->image, 20, 20), kBlue | 0xFF000000u);
@@ -313,7 +315,7 @@ TEST(IconChoiceTest, EqualDistanceAndDepthPrefersTheLargerEntry)
 TEST(IconChoiceTest, MaskAndAlphaMakeTheCornerTransparent)
 {
     for (const int large : {16, 32, 64}) {
-        PictureRequest request{PictureSize::LargeIcon, large, {}, {}};
+        PictureRequest request{IconSizeChoice::LargeIcon, large, {}, {}};
         const PictureLoad load = LoadPicture(Fixture("sizes.ico"), request);
         ASSERT_TRUE(load);
         const QImage& image = load.picture->image;
@@ -375,7 +377,8 @@ TEST(JpegTest, ExifOrientationSixTurnsSizeAndPixels)
     EXPECT_TRUE(Near(full.picture->image.pixel(10, 5), kRed, 24));
     EXPECT_TRUE(Near(full.picture->image.pixel(10, 35), kBlue, 24));
 
-    const PictureLoad reduced = LoadPictureFromData(jpeg, {PictureSize::Default, 32, {10, 10}, {}});
+    const PictureLoad reduced =
+        LoadPictureFromData(jpeg, {IconSizeChoice::Default, 32, {10, 10}, {}});
     ASSERT_TRUE(reduced);
     EXPECT_EQ(reduced.picture->size, QSize(20, 40));
     ASSERT_EQ(reduced.picture->image.size(), QSize(5, 10));
@@ -390,7 +393,7 @@ TEST(JpegTest, ReducedDecodeReportsTheFullSizeWithFewPixels)
     fixture.height = 3000;
     fixture.color = [](int x, int y) { return LeftRedRightBlue(x, y, 4000); };
     const PictureLoad load =
-        LoadPictureFromData(WriteJpeg(fixture), {PictureSize::Default, 32, {62, 62}, {}});
+        LoadPictureFromData(WriteJpeg(fixture), {IconSizeChoice::Default, 32, {62, 62}, {}});
     ASSERT_TRUE(load) << load.error.toStdString();
     EXPECT_EQ(load.picture->size, QSize(4000, 3000));
     ASSERT_EQ(load.picture->image.size(), QSize(62, 47));
@@ -409,7 +412,7 @@ TEST(JpegTest, HugePhotographLoadsOnlyForAThumbnail)
     const QByteArray jpeg = WriteJpeg(fixture);
 
     const PictureLoad thumbnail =
-        LoadPictureFromData(jpeg, {PictureSize::Default, 32, {62, 62}, {}});
+        LoadPictureFromData(jpeg, {IconSizeChoice::Default, 32, {62, 62}, {}});
     ASSERT_TRUE(thumbnail) << thumbnail.error.toStdString();
     EXPECT_EQ(thumbnail.picture->size, QSize(12000, 12000));
     EXPECT_EQ(thumbnail.picture->image.size(), QSize(62, 62));
@@ -440,7 +443,7 @@ TEST(PictureLoaderTest, APictureMayCostOnlyWhatItsFileCanHold)
                             QByteArray("\xFF\xD9", 2);
     for (const QByteArray& claim : {gif, bmp, jpeg}) {
         const PictureLoad load =
-            LoadPictureFromData(claim, {PictureSize::Default, 32, {62, 62}, {}});
+            LoadPictureFromData(claim, {IconSizeChoice::Default, 32, {62, 62}, {}});
         EXPECT_FALSE(load) << claim.left(8).toHex().toStdString();
         EXPECT_EQ(load.error, QStringLiteral("picture is larger than its file can hold"))
             << claim.left(8).toHex().toStdString();
@@ -455,7 +458,7 @@ TEST(PictureLoaderTest, APictureMayCostOnlyWhatItsFileCanHold)
     QImageWriter writer(&buffer, "png");
     writer.setCompression(9);
     ASSERT_TRUE(writer.write(plain));
-    const PictureLoad load = LoadPictureFromData(png, {PictureSize::Default, 32, {62, 62}, {}});
+    const PictureLoad load = LoadPictureFromData(png, {IconSizeChoice::Default, 32, {62, 62}, {}});
     ASSERT_TRUE(load) << load.error.toStdString();
     EXPECT_EQ(load.picture->size, QSize(5000, 5000));
 }
@@ -575,9 +578,9 @@ TEST(MetafileTest, MetafilesRenderAtTheFittedSize)
 {
     for (const char* name : {"placeable.wmf", "shapes.emf"}) {
         const PictureLoad load =
-            LoadPicture(Fixture(name), {PictureSize::Default, 32, {40, 40}, {}});
+            LoadPicture(Fixture(name), {IconSizeChoice::Default, 32, {40, 40}, {}});
         ASSERT_TRUE(load) << name;
-        EXPECT_EQ(load.picture->image.size(), FitPictureSize(load.picture->size, {40, 40})) << name;
+        EXPECT_EQ(load.picture->image.size(), FitSizeInto(load.picture->size, {40, 40})) << name;
         EXPECT_EQ(load.picture->image.width(), 40) << name;
     }
 }
@@ -636,7 +639,7 @@ TEST(MetafileTest, HugeFrameLoadsOnlyForAThumbnail)
     qToLittleEndian<quint16>(100, wmf.data() + 14);
     EXPECT_FALSE(LoadPictureFromData(wmf));
     const PictureLoad thumbnail =
-        LoadPictureFromData(wmf, {PictureSize::Default, 32, {64, 64}, {}});
+        LoadPictureFromData(wmf, {IconSizeChoice::Default, 32, {64, 64}, {}});
     ASSERT_TRUE(thumbnail) << thumbnail.error.toStdString();
     EXPECT_EQ(thumbnail.picture->size, QSize(30720, 30720));
     EXPECT_EQ(thumbnail.picture->image.size(), QSize(64, 64));
@@ -704,7 +707,7 @@ TEST(PictureLoaderTest, ConcurrentLoadsMatchSequentialOnes)
     QStringList work;
     for (int round = 0; round < 8; ++round)
         work += files;
-    const PictureRequest request{PictureSize::LargeIcon, 32, {48, 48}, {}};
+    const PictureRequest request{IconSizeChoice::LargeIcon, 32, {48, 48}, {}};
     const auto load = [&](const QString& path) {
         const PictureLoad result = LoadPicture(path, request);
         return result ? result.picture->image : QImage();
@@ -738,7 +741,7 @@ PictureLoad LoadWithin(const QString& path, std::chrono::seconds limit)
     // A thread of Qt's own, as the gallery's decodes have: what Qt keeps per thread is set
     // up and released as it is there.
     const std::unique_ptr<QThread> worker(QThread::create([&promise, path] {
-        promise.set_value(LoadPicture(path, {PictureSize::LargeIcon, 32, {62, 62}, {}}));
+        promise.set_value(LoadPicture(path, {IconSizeChoice::LargeIcon, 32, {62, 62}, {}}));
     }));
     worker->start();
     if (result.wait_for(limit) != std::future_status::ready) {

@@ -17,6 +17,7 @@
 using namespace Qt::Literals::StringLiterals;
 using namespace std::string_view_literals;
 using namespace basMosaq;
+using namespace settings;
 
 namespace {
 

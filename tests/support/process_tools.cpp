@@ -94,10 +94,10 @@ std::uint32_t FindProgramWindow(QProcess& program, const QString& title,
     if (!ended || window == 0) {
         error = QStringLiteral("no window");
         if (program.state() == QProcess::NotRunning)
-            error += program.exitStatus() == QProcess::CrashExit
-                         ? QStringLiteral("; the program crashed")
-                         : QStringLiteral("; the program ended with status %1")
-                               .arg(program.exitCode());
+            error +=
+                program.exitStatus() == QProcess::CrashExit
+                    ? QStringLiteral("; the program crashed")
+                    : QStringLiteral("; the program ended with status %1").arg(program.exitCode());
         error += QStringLiteral("; its errors:\n") +
                  QString::fromLocal8Bit(program.readAllStandardError());
     }

@@ -35,7 +35,7 @@ PictureRequest ThumbnailRequest(qreal ratio = 1)
 {
     PictureRequest request;
     request.target = QSize(62, 62) * ratio;
-    request.drawnSize = [ratio](QSize full) { return FitPictureSize(full, QSize(62, 62) * ratio); };
+    request.drawnSize = [ratio](QSize full) { return FitSizeInto(full, QSize(62, 62) * ratio); };
     return request;
 }
 
@@ -202,7 +202,7 @@ TEST_F(ThumbnailSourceTest, PreviewsThatFitAreUsedOthersNot)
                   RedPhoto(c.photo.width(), c.photo.height(), PreviewJpeg(c.preview)));
         const Picture picture = Load(path, {true, QString(), false});
         EXPECT_EQ(picture.size, c.photo) << c.name;
-        EXPECT_EQ(picture.image.size(), FitPictureSize(c.photo, {62, 62})) << c.name;
+        EXPECT_EQ(picture.image.size(), FitSizeInto(c.photo, {62, 62})) << c.name;
         // A used preview shows blue to the edges: its bars are gone.
         const auto isExpected = [&](QRgb p) { return c.used ? IsBluish(p) : IsReddish(p); };
         EXPECT_TRUE(isExpected(Centre(picture))) << c.name;

@@ -172,7 +172,7 @@ bool CheckHeader(DibHeader& header, QString& error)
         return false;
     }
     layout.compression = *kind;
-    if (!FitsPictureBudget(QSize(layout.width, layout.rows))) {
+    if (!WithinMostPictureBytes(QSize(layout.width, layout.rows))) {
         error = QStringLiteral("bitmap of %1 x %2 pixels is too large")
                     .arg(layout.width)
                     .arg(layout.rows);

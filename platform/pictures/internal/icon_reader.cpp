@@ -160,10 +160,14 @@ std::vector<IconEntry> OrderIconEntries(std::vector<IconEntry> entries, int larg
     return entries;
 }
 
+int WantedIconSize(const PictureRequest& request)
+{
+    return request.iconSize == IconSizeChoice::LargeIcon ? std::max(1, request.largeIconSize) : 0;
+}
+
 PictureLoad LoadIconPicture(QByteArrayView file, const PictureRequest& request)
 {
-    const int wanted =
-        request.size == PictureSize::LargeIcon ? std::max(1, request.largeIconSize) : 0;
+    const int wanted = WantedIconSize(request);
     const auto entries = OrderIconEntries(ReadIconDirectory(file), wanted);
     if (entries.empty())
         return PictureFailure(QStringLiteral("icon has no images"));

@@ -35,6 +35,10 @@ std::vector<IconEntry> ReadIconDirectory(QIODevice& device);
 // order. Without it (largeIconSize <= 0): directory order.
 std::vector<IconEntry> OrderIconEntries(std::vector<IconEntry> entries, int largeIconSize);
 
+// The large icon size `request` orders the entries by: its largeIconSize, at least 1, when
+// it chooses the large icon; 0 (directory order) otherwise.
+int WantedIconSize(const PictureRequest& request);
+
 // Loads the image of an icon or cursor that the request selects; falls back to the next
 // entry in order when an entry's data are damaged.
 PictureLoad LoadIconPicture(QByteArrayView file, const PictureRequest& request);

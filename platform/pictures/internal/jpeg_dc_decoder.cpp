@@ -1,5 +1,7 @@
 #include "pictures/internal/jpeg_dc_decoder.h"
 
+#include "pictures/tuning.h"
+
 #include <QIODevice>
 
 #include <algorithm>
@@ -27,8 +29,6 @@ constexpr int kMaxShift = 13;
 // The most a DC value's unrefined low bits may span, in steps of 1/8 level: the picture
 // then lies within 4 levels of the refined one.
 constexpr int kMaxRefinedSteps = 64;
-// Segments before and between the scans; a file with more is not worth reading on.
-constexpr int kMaxSegments = 1024;
 constexpr int kFastBits = 9;
 // An AC value of 8-bit samples has at most 10 bits; a longer one means damage.
 constexpr int kMaxAcCategory = 10;
@@ -623,7 +623,7 @@ struct JpegDcDecoder::State
     // image first means this is not a file we decode.
     bool ReadUntilScan(int code)
     {
-        for (; segments < kMaxSegments; ++segments) {
+        for (; segments < kMostFirstScanSegments; ++segments) {
             if (code < 0)
                 return false;
             if (code == kEoi)

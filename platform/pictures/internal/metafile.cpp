@@ -1,6 +1,7 @@
 #include "pictures/internal/metafile.h"
 
 #include "pictures/internal/metafile_emf.h"
+#include "pictures/internal/metafile_player.h"
 #include "pictures/internal/metafile_wmf.h"
 #include "pictures/internal/picture_internal.h"
 

@@ -4,7 +4,7 @@
 // picture: the limits on what one file may hold, the check of the bitmaps their records
 // carry, and one load sequence. Each file's records are first checked and tidied here,
 // whatever plays them; the platform's player then draws them at the size the picture is
-// drawn at: libwmf and libemf2svg through Qt Svg on Linux, GDI on Windows.
+// drawn at (metafile_player.h).
 
 #include "pictures/internal/bmp_decoder.h"
 #include "pictures/metafile_records.h"
@@ -46,22 +46,6 @@ qint64 DibColorTableEnd(const DibInfo& info, std::uint32_t usage);
 
 // A length in pixels, at least 1, of at most a million.
 int MetafilePixels(double length);
-
-struct PlayedMetafile
-{
-    QImage image;
-    QSize size; // the picture's full size
-};
-
-// The platform's player: `document` drawn at the pixels `request` asks for, given its
-// full size. Nothing, and an `error`, when it cannot be played.
-std::optional<PlayedMetafile> PlayMetafile(MetafileKind kind, const MetafileDocument& document,
-                                           const PictureRequest& request, QString& error);
-
-// The most bytes the platform's player holds while it plays a metafile of `fileBytes` into
-// a raster of `rasterBytes`: its copies of the records, what it turns them into, and its
-// rasters.
-qint64 MetafilePlayBytes(qint64 fileBytes, qint64 rasterBytes);
 
 // Checks, tidies and plays a metafile of either kind.
 PictureLoad LoadMetafilePicture(MetafileKind kind, QByteArrayView file,

@@ -1,4 +1,4 @@
-#include "pictures/internal/metafile.h"
+#include "pictures/internal/metafile_player.h"
 #include "pictures/internal/picture_internal.h"
 #include "pictures/internal/svg_raster.h"
 #include "pictures/internal/wmf_svg.h"
@@ -145,53 +145,53 @@ const WmfFonts& Fonts()
 }
 
 // Allocations of libwmf, counted so that a hostile file cannot take all memory.
-struct Budget
+struct LibraryAllocations
 {
     qint64 used = 0;
 };
 
 constexpr size_t kAllocationHeader = 16;
 
-void* BudgetMalloc(void* context, size_t size)
+void* CountedMalloc(void* context, size_t size)
 {
-    auto* budget = static_cast<Budget*>(context);
-    if (size > size_t(kMaxLibraryBytes) || budget->used + qint64(size) > kMaxLibraryBytes)
+    auto* allocations = static_cast<LibraryAllocations*>(context);
+    if (size > size_t(kMaxLibraryBytes) || allocations->used + qint64(size) > kMaxLibraryBytes)
         return nullptr;
     auto* block = static_cast<char*>(std::malloc(size + kAllocationHeader));
     if (!block)
         return nullptr;
     std::memcpy(block, &size, sizeof size);
-    budget->used += qint64(size);
+    allocations->used += qint64(size);
     return block + kAllocationHeader;
 }
 
-void BudgetFree(void* context, void* memory)
+void CountedFree(void* context, void* memory)
 {
     if (!memory)
         return;
     auto* block = static_cast<char*>(memory) - kAllocationHeader;
     size_t size = 0;
     std::memcpy(&size, block, sizeof size);
-    static_cast<Budget*>(context)->used -= qint64(size);
+    static_cast<LibraryAllocations*>(context)->used -= qint64(size);
     std::free(block);
 }
 
-void* BudgetRealloc(void* context, void* memory, size_t size)
+void* CountedRealloc(void* context, void* memory, size_t size)
 {
     if (!memory)
-        return BudgetMalloc(context, size);
-    auto* budget = static_cast<Budget*>(context);
+        return CountedMalloc(context, size);
+    auto* allocations = static_cast<LibraryAllocations*>(context);
     auto* block = static_cast<char*>(memory) - kAllocationHeader;
     size_t old = 0;
     std::memcpy(&old, block, sizeof old);
     if (size > size_t(kMaxLibraryBytes) ||
-        budget->used - qint64(old) + qint64(size) > kMaxLibraryBytes)
+        allocations->used - qint64(old) + qint64(size) > kMaxLibraryBytes)
         return nullptr;
     auto* grown = static_cast<char*>(std::realloc(block, size + kAllocationHeader));
     if (!grown)
         return nullptr;
     std::memcpy(grown, &size, sizeof size);
-    budget->used += qint64(size) - qint64(old);
+    allocations->used += qint64(size) - qint64(old);
     return grown + kAllocationHeader;
 }
 
@@ -242,14 +242,14 @@ std::optional<WmfSvg> ConvertWmfToSvg(const MetafileDocument& document, QString&
     const CNumericLocale numbers;
     const WmfFonts& fonts = Fonts();
     LibraryLog log;
-    Budget budget;
+    LibraryAllocations allocations;
 
     wmfAPI_Options options{};
     options.function = wmf_svg_function;
-    options.context = &budget;
-    options.malloc = BudgetMalloc;
-    options.realloc = BudgetRealloc;
-    options.free = BudgetFree;
+    options.context = &allocations;
+    options.malloc = CountedMalloc;
+    options.realloc = CountedRealloc;
+    options.free = CountedFree;
     unsigned long flags = WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_ALLOC;
     if (fonts.Available()) {
         flags |= WMF_OPT_FONTDIRS | WMF_OPT_FONTMAP;
@@ -377,7 +377,7 @@ std::optional<PlayedMetafile> PlayMetafile(MetafileKind kind, const MetafileDocu
             return std::nullopt;
         svg = std::move(*converted);
     }
-    QImage image = RenderSvg(svg, FittedPictureSize(size, request), error);
+    QImage image = RenderSvg(svg, DeliveredSize(size, request), error);
     if (image.isNull())
         return std::nullopt;
     return PlayedMetafile{std::move(image), size};

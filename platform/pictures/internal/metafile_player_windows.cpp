@@ -1,4 +1,4 @@
-#include "pictures/internal/metafile.h"
+#include "pictures/internal/metafile_player.h"
 #include "pictures/internal/picture_internal.h"
 
 #include <QtEndian>
@@ -196,8 +196,8 @@ std::optional<PlayedMetafile> PlayMetafile(MetafileKind kind, const MetafileDocu
         error = QStringLiteral("metafile draws nothing");
         return std::nullopt;
     }
-    const QSize pixels = FittedPictureSize(size, request);
-    if (!FitsPictureBudget(pixels)) {
+    const QSize pixels = DeliveredSize(size, request);
+    if (!WithinMostPictureBytes(pixels)) {
         error = QStringLiteral("drawing of %1 x %2 pixels is too large")
                     .arg(pixels.width())
                     .arg(pixels.height());

@@ -3,6 +3,7 @@
 // Shared by the picture decoders inside the loader; nothing outside platform/pictures/
 // includes it.
 #include "pictures/picture.h"
+#include "pictures/tuning.h"
 
 #include <QByteArrayView>
 #include <QFile>
@@ -23,13 +24,9 @@ Q_DECLARE_LOGGING_CATEGORY(lcPictures)
 
 namespace pictures {
 
-// The most memory the pixels of one picture may take at the size they are decoded at:
-// 512 MiB, e.g. 16384 x 8192 pixels at 4 bytes each.
-inline constexpr qint64 kMaxPictureBytes = qint64(512) << 20;
-inline constexpr int kMaxPictureMegabytes = int(kMaxPictureBytes >> 20);
-
-// True when a 32-bit image of `size` is not empty and stays within kMaxPictureBytes.
-bool FitsPictureBudget(const QSize& size);
+// True when a 32-bit image of `size` is not empty and stays within the most bytes of one
+// picture (kMostPictureBytes).
+bool WithinMostPictureBytes(const QSize& size);
 
 // Byte counts worked out from sizes that files state: a result beyond 64 bits is the largest
 // number rather than an overflow. Negative parts count as none.
@@ -55,7 +52,7 @@ inline qint64 PixelBytes(QSize size, qint64 bytesPerPixel = 4)
 }
 
 // A progressive JPEG for a thumbnail, from the DC values of its leading scans
-// (jpeg_first_scan.h), holding what that takes through the decode gate. Nothing when the
+// (jpeg_first_scan.h), reserving what that takes among the decodes in flight. Nothing when the
 // file is not one this way serves, or its scans are damaged: the device is then back where
 // it was, for the full decode.
 std::optional<PictureLoad> LoadJpegFirstScans(QIODevice& device, const PictureRequest& request);

@@ -152,7 +152,7 @@ QImage RenderSvg(const QByteArray& svg, const QSize& pixels, QString& error)
         error = QStringLiteral("drawing is too complex");
         return {};
     }
-    if (!FitsPictureBudget(pixels)) {
+    if (!WithinMostPictureBytes(pixels)) {
         error = QStringLiteral("drawing of %1 x %2 pixels is too large")
                     .arg(pixels.width())
                     .arg(pixels.height());
