@@ -122,7 +122,7 @@ QByteArray NameBytes(QStringView name)
     return bytes;
 }
 
-bool HoldsNonText(QStringView name)
+bool ContainsNonText(QStringView name)
 {
     for (qsizetype at = 0; at < name.size(); ++at) {
         if (name[at].isHighSurrogate() && at + 1 < name.size() && name[at + 1].isLowSurrogate())
@@ -135,7 +135,7 @@ bool HoldsNonText(QStringView name)
 
 QString ShownName(const QString& name)
 {
-    if (!HoldsNonText(name))
+    if (!ContainsNonText(name))
         return name; // shared, not copied
     QString shown;
     shown.reserve(name.size());

@@ -18,7 +18,7 @@ QString NameFromBytes(QByteArrayView bytes);
 // POSIX name decodes to, become U+FFFD.
 QByteArray NameBytes(QStringView name);
 // Whether a held name keeps bytes or halves of characters that are not text.
-bool HoldsNonText(QStringView name);
+bool ContainsNonText(QStringView name);
 // The name as it is shown: every lone surrogate as U+FFFD, the replacement character.
 QString ShownName(const QString& name);
 

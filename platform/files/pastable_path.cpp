@@ -15,7 +15,7 @@ bool IsUnpastable(char16_t c)
 
 } // namespace
 
-bool HoldsUnpastableText(QStringView text)
+bool ContainsUnpastableText(QStringView text)
 {
     return std::any_of(text.begin(), text.end(), [](QChar c) { return IsUnpastable(c.unicode()); });
 }

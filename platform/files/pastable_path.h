@@ -6,7 +6,7 @@
 namespace files {
 
 // The text that names `path` where it is pasted: the path itself, or its file URI when
-// the path holds what a paste would not show as it is (see HoldsUnpastableText) or, on
+// the path holds what a paste would not show as it is (see ContainsUnpastableText) or, on
 // POSIX, bytes that are not text. File managers, browsers and file dialogs open the URI,
 // and no text encoding or terminal can act on what it escapes.
 QString PastableFilePath(const QString& path);
@@ -15,6 +15,6 @@ QString PastableFilePath(const QString& path);
 // breaks and tabs, which a shell without bracketed paste runs or completes, every other
 // C0 and C1 control and DEL, the line and paragraph separators, and the bidirectional
 // embeddings, overrides and isolates, which make a path read otherwise than it is.
-bool HoldsUnpastableText(QStringView text);
+bool ContainsUnpastableText(QStringView text);
 
 } // namespace files

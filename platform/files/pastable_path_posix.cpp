@@ -6,7 +6,7 @@ namespace files {
 
 QString PastableFilePath(const QString& path)
 {
-    return HoldsNonText(path) || HoldsUnpastableText(path) ? FileUri(path) : path;
+    return ContainsNonText(path) || ContainsUnpastableText(path) ? FileUri(path) : path;
 }
 
 } // namespace files

@@ -8,7 +8,7 @@ namespace files {
 // where its URI, written in UTF-8, could not name it.
 QString PastableFilePath(const QString& path)
 {
-    return HoldsUnpastableText(path) && !HoldsNonText(path) ? FileUri(path) : path;
+    return ContainsUnpastableText(path) && !ContainsNonText(path) ? FileUri(path) : path;
 }
 
 } // namespace files

@@ -152,7 +152,7 @@ bool ThumbnailCache::Store(const CacheFlavor& flavor, const QImage& image, const
     return WriteInPlace(folder + QLatin1Char('/') + CacheEntryName(key.uri), png);
 }
 
-bool ThumbnailCache::Holds(const QString& path) const
+bool ThumbnailCache::Contains(const QString& path) const
 {
     const QString prefix = folder_ + QLatin1Char('/');
     if (QFileInfo(path).absoluteFilePath().startsWith(prefix))

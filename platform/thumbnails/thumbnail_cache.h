@@ -83,7 +83,7 @@ public:
                const CacheEntryFacts& facts) const;
 
     // Whether `path` lies inside the cache, whose own files get no entries.
-    bool Holds(const QString& path) const;
+    bool Contains(const QString& path) const;
 
 private:
     QString folder_;

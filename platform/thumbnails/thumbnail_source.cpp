@@ -114,7 +114,7 @@ ThumbnailLoad LoadThumbnailPicture(const QString& path, const PictureRequest& re
     const std::optional<ThumbnailCache> cache =
         sources.cacheFolder.isEmpty() ? std::nullopt
                                       : std::optional<ThumbnailCache>(sources.cacheFolder);
-    if (!cache || !IsCacheable(facts) || cache->Holds(path))
+    if (!cache || !IsCacheable(facts) || cache->Contains(path))
         return Decoded(pictures::LoadOpenPicture(file, request));
     const CacheKey key{FileUri(QFileInfo(path).absoluteFilePath()),
                        file.fileTime(QFileDevice::FileModificationTime).toSecsSinceEpoch(),

@@ -37,7 +37,7 @@ TEST(FileNames, EveryNameGivesItsBytesBackAndShowsWhatIsNotText)
         const QString name = NameFromBytes(c.bytes);
         EXPECT_EQ(NameBytes(name), c.bytes) << c.what;
         EXPECT_EQ(ShownName(name), c.shown) << c.what;
-        EXPECT_EQ(HoldsNonText(name), c.shown.contains(kReplacement)) << c.what;
+        EXPECT_EQ(ContainsNonText(name), c.shown.contains(kReplacement)) << c.what;
     }
 }
 
@@ -47,7 +47,7 @@ TEST(FileNames, TextNamesAreTheirUtf8)
                                 QString::fromUtf8("\xf0\x9f\x93\xb7")}) {
         EXPECT_EQ(NameBytes(name), name.toUtf8());
         EXPECT_EQ(NameFromBytes(name.toUtf8()), name);
-        EXPECT_FALSE(HoldsNonText(name));
+        EXPECT_FALSE(ContainsNonText(name));
     }
 }
 
@@ -56,7 +56,7 @@ TEST(FileNames, OtherLoneSurrogatesAreShownAndWrittenAsReplacements)
 {
     const QString name =
         QStringLiteral("a") + QChar(u'\xd800') + QStringLiteral("b") + QChar(u'\xdc10');
-    EXPECT_TRUE(HoldsNonText(name));
+    EXPECT_TRUE(ContainsNonText(name));
     EXPECT_EQ(ShownName(name), QStringLiteral("a\uFFFDb\uFFFD"));
     EXPECT_EQ(NameBytes(name), QByteArray("a\xef\xbf\xbd"
                                           "b\xef\xbf\xbd"));

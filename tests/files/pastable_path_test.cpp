@@ -42,10 +42,10 @@ TEST(PastablePath, PathsAPasteWouldNotShowAsTheyAreGoAsTheirUri)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const QString path = folder + QDir::separator() + c.name;
-        EXPECT_EQ(HoldsUnpastableText(path), c.asUri);
+        EXPECT_EQ(ContainsUnpastableText(path), c.asUri);
         EXPECT_EQ(PastableFilePath(path), c.asUri ? FileUri(path) : path);
         if (c.asUri) {
-            EXPECT_FALSE(HoldsUnpastableText(FileUri(path)));
+            EXPECT_FALSE(ContainsUnpastableText(FileUri(path)));
         }
     }
     EXPECT_TRUE(FileUri(folder + QStringLiteral("/a\nb.jpg")).endsWith(u"/a%0Ab.jpg"));

@@ -281,12 +281,12 @@ TEST(ThumbnailCacheTest, KnowsItsOwnFiles)
     QTemporaryDir temp;
     ASSERT_TRUE(QDir().mkpath(temp.filePath(u"thumbnails/normal"_s)));
     const ThumbnailCache cache(temp.filePath(u"thumbnails"_s));
-    EXPECT_TRUE(cache.Holds(temp.filePath(u"thumbnails/normal/x.png"_s)));
+    EXPECT_TRUE(cache.Contains(temp.filePath(u"thumbnails/normal/x.png"_s)));
     // Windows makes a shortcut, no link, of it.
     if (PermissionBits(temp.path())) {
         ASSERT_TRUE(QFile::link(temp.filePath(u"thumbnails"_s), temp.filePath(u"link"_s)));
-        EXPECT_TRUE(cache.Holds(temp.filePath(u"link/normal"_s)));
+        EXPECT_TRUE(cache.Contains(temp.filePath(u"link/normal"_s)));
     }
-    EXPECT_FALSE(cache.Holds(temp.filePath(u"thumbnails-and-more/x.png"_s)));
-    EXPECT_FALSE(cache.Holds(temp.filePath(u"photo.jpg"_s)));
+    EXPECT_FALSE(cache.Contains(temp.filePath(u"thumbnails-and-more/x.png"_s)));
+    EXPECT_FALSE(cache.Contains(temp.filePath(u"photo.jpg"_s)));
 }
