@@ -95,10 +95,10 @@ QString LinkedFolder(const QString& name, const QString& distinct, int count)
 
 // mozjpeg's default progressive order for YCbCr (its dc_scan_opt_mode 1): one DC scan per
 // component, then the AC bands. Debian has no mozjpeg; jpegtran follows its script.
-constexpr char kDcApartScans[] = "0: 0-0, 0, 0;\n1: 0-0, 0, 0;\n2: 0-0, 0, 0;\n"
-                                 "0: 1-8, 0, 2;\n1: 1-8, 0, 0;\n2: 1-8, 0, 0;\n"
-                                 "0: 9-63, 0, 2;\n0: 1-63, 2, 1;\n0: 1-63, 1, 0;\n"
-                                 "1: 9-63, 0, 0;\n2: 9-63, 0, 0;\n";
+constexpr char kDcSeparateScans[] = "0: 0-0, 0, 0;\n1: 0-0, 0, 0;\n2: 0-0, 0, 0;\n"
+                                    "0: 1-8, 0, 2;\n1: 1-8, 0, 0;\n2: 1-8, 0, 0;\n"
+                                    "0: 9-63, 0, 2;\n0: 1-63, 2, 1;\n0: 1-63, 1, 0;\n"
+                                    "1: 9-63, 0, 0;\n2: 9-63, 0, 0;\n";
 
 // `source`'s files rewritten by jpegtran into `name`, progressive in `coding`.
 QString Recoded(const QString& name, const QString& source, JpegCoding coding)
@@ -110,10 +110,10 @@ QString Recoded(const QString& name, const QString& source, JpegCoding coding)
         std::fprintf(stderr, "jpegtran is not installed (libjpeg-turbo-progs)\n");
         return {};
     }
-    const QString scans = BenchCacheDirectory() + QStringLiteral("/dc-apart.scans");
-    if (coding == JpegCoding::ProgressiveDcApart) {
+    const QString scans = BenchCacheDirectory() + QStringLiteral("/dc-separate.scans");
+    if (coding == JpegCoding::ProgressiveDcSeparate) {
         QFile script(scans);
-        if (!script.open(QIODevice::WriteOnly) || script.write(kDcApartScans) < 0)
+        if (!script.open(QIODevice::WriteOnly) || script.write(kDcSeparateScans) < 0)
             return {};
     }
     const QStringList form = coding == JpegCoding::Progressive
@@ -132,8 +132,8 @@ const char* CodingSuffix(JpegCoding coding)
     switch (coding) {
     case JpegCoding::Progressive:
         return "-progressive";
-    case JpegCoding::ProgressiveDcApart:
-        return "-dc-apart";
+    case JpegCoding::ProgressiveDcSeparate:
+        return "-dc-separate";
     case JpegCoding::Baseline:
         break;
     }
@@ -165,8 +165,8 @@ const char* JpegCodingName(JpegCoding coding)
     switch (coding) {
     case JpegCoding::Progressive:
         return "progressive (jpegtran)";
-    case JpegCoding::ProgressiveDcApart:
-        return "progressive, DC apart";
+    case JpegCoding::ProgressiveDcSeparate:
+        return "progressive, DC on its own";
     case JpegCoding::Baseline:
         break;
     }

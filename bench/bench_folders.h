@@ -24,7 +24,7 @@ QString MixedFolder(int count);
 // How a folder's JPEG files are coded: as the camera (or Qt) wrote them, made progressive by
 // jpegtran's default script, or by a script that follows mozjpeg's default order, whose DC
 // scans come one per component.
-enum class JpegCoding { Baseline, Progressive, ProgressiveDcApart };
+enum class JpegCoding { Baseline, Progressive, ProgressiveDcSeparate };
 
 // The 200 photographs of PhotoFolder, or 200 web-size pictures (1600 x 1067) made from
 // them, in `coding`. Empty when jpegtran is missing (libjpeg-turbo-progs).

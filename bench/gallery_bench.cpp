@@ -585,7 +585,8 @@ void RunProgressiveScenarios(int runs)
         const Figures base = MedianBuild(baseline, runs, false, once);
         const QString label = QStringLiteral("200 %1, ").arg(QLatin1String(size.name));
         PrintProgressiveRow(label + QStringLiteral("baseline"), base, 0);
-        for (const JpegCoding coding : {JpegCoding::Progressive, JpegCoding::ProgressiveDcApart}) {
+        for (const JpegCoding coding :
+             {JpegCoding::Progressive, JpegCoding::ProgressiveDcSeparate}) {
             const QString folder = size.folder(coding);
             if (folder.isEmpty())
                 continue;

@@ -22,7 +22,7 @@ constexpr QSize kDesignClientSize(288, 228);
 constexpr QSize kToolbarButtonSize(50, 36);
 constexpr QSize kToolbarImageSize(16, 16);
 
-struct ToolbarButtonSpec
+struct ToolbarButtonDefinition
 {
     const char* key;
     const char* caption;
@@ -31,7 +31,7 @@ struct ToolbarButtonSpec
     const char* hoverImage;
 };
 
-constexpr ToolbarButtonSpec kToolbarButtons[] = {
+constexpr ToolbarButtonDefinition kToolbarButtons[] = {
     {kBrowseCommand.latin1(), "&Browse", "Select a Folder", "icons/browse", "icons/browse-hover"},
     {kEditCommand.latin1(), "&Select", "Choose selected image and exit", "icons/edit",
      "icons/edit-hover"},
@@ -163,7 +163,7 @@ void frmMosaq::CreateControls()
 
 void frmMosaq::CreateToolbar()
 {
-    for (const ToolbarButtonSpec& spec : kToolbarButtons) {
+    for (const ToolbarButtonDefinition& spec : kToolbarButtons) {
         imlTools.Add(QLatin1String(spec.key), QLatin1String(spec.normalImage));
         imlToolsHover.Add(QLatin1String(spec.key), QLatin1String(spec.hoverImage));
     }
@@ -175,7 +175,7 @@ void frmMosaq::CreateToolbar()
     tbrMain->setFloatable(false);
     tbrMain->setIconSize(kToolbarImageSize);
     tbrMain->setContentsMargins(0, 0, 0, 0);
-    for (const ToolbarButtonSpec& spec : kToolbarButtons) {
+    for (const ToolbarButtonDefinition& spec : kToolbarButtons) {
         const QString key = QLatin1String(spec.key);
         auto* button = new ToolbarButton(key, QString::fromLatin1(spec.caption),
                                          QString::fromLatin1(spec.toolTip), tbrMain);

@@ -228,7 +228,7 @@ std::vector<JpegScan> Concat(std::vector<JpegScan> a, const std::vector<JpegScan
 
 // mozjpeg's default order: a DC scan per component, the lowest AC bands of each, the rest
 // of the luma's, and the rest of the chroma's last.
-std::vector<JpegScan> DcApartScans()
+std::vector<JpegScan> DcSeparateScans()
 {
     return {{{0}, 0, 0, 0, 0},  {{1}, 0, 0, 0, 0},  {{2}, 0, 0, 0, 0},  {{0}, 1, 8, 0, 2},
             {{1}, 1, 8, 0, 0},  {{2}, 1, 8, 0, 0},  {{0}, 9, 63, 0, 2}, {{0}, 1, 63, 2, 1},
@@ -251,8 +251,8 @@ const LayoutCase kLayouts[] = {
     // chroma's 2 x 2 samples a block come from its first AC scans.
     {"WebSizeChromaEdges", [] { return WriteJpeg(WebSize()); }, Way::FirstScans},
     {"WebSizeChromaEdgesCoarse", [] { return WriteJpeg(WebSize(50)); }, Way::FirstScans},
-    {"WebSizeChromaEdgesDcApart", [] { return WriteJpeg(WithScans(WebSize(), DcApartScans())); },
-     Way::FirstScans},
+    {"WebSizeChromaEdgesDcSeparate",
+     [] { return WriteJpeg(WithScans(WebSize(), DcSeparateScans())); }, Way::FirstScans},
     {"WebSizeChromaEdgesRestarts",
      [] {
          JpegFixture fixture = WebSize();
@@ -268,8 +268,8 @@ const LayoutCase kLayouts[] = {
      },
      Way::Layout},
     {"CutInChromaAc", [] { return CutInScan(WriteJpeg(WebSize()), 2); }, Way::Layout},
-    {"CutInChromaAcDcApart",
-     [] { return CutInScan(WriteJpeg(WithScans(WebSize(), DcApartScans())), 9); }, Way::Layout},
+    {"CutInChromaAcDcSeparate",
+     [] { return CutInScan(WriteJpeg(WithScans(WebSize(), DcSeparateScans())), 9); }, Way::Layout},
     {"InterleavedDcWithSuccessiveApproximation", [] { return WriteJpeg(Photo()); },
      Way::FirstScans},
     {"InterleavedDcWhole",
