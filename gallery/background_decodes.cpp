@@ -49,6 +49,35 @@ BackgroundDecodes::~BackgroundDecodes()
     // Deleted outside the lock; a delivery posted to it goes with it.
 }
 
+// Hands the results ready now to the owner. A posted delivery also lets the workers post
+// the next one.
+void BackgroundDecodes::Deliver(State& state, bool posted)
+{
+    std::vector<std::pair<int, thumbnails::ThumbnailLoad>> ready;
+    unsigned round = 0;
+    {
+        const std::lock_guard lock(state.mutex);
+        ready.swap(state.ready);
+        if (posted)
+            state.deliveryPosted = false;
+        round = state.round;
+    }
+    for (auto& [index, result] : ready) {
+        {
+            // A delivery may cancel the ones after it.
+            const std::lock_guard lock(state.mutex);
+            if (round != state.round)
+                return;
+        }
+        state.deliver(index, std::move(result));
+    }
+}
+
+void BackgroundDecodes::DeliverReady()
+{
+    Deliver(*state_, false);
+}
+
 void BackgroundDecodes::Submit(std::vector<ThumbnailJob> jobs)
 {
     unsigned round = 0;
@@ -76,27 +105,7 @@ void BackgroundDecodes::Submit(std::vector<ThumbnailJob> jobs)
             if (std::exchange(state->deliveryPosted, true))
                 continue;
             QMetaObject::invokeMethod(
-                state->receiver.get(),
-                [state] {
-                    std::vector<std::pair<int, thumbnails::ThumbnailLoad>> ready;
-                    unsigned deliveredRound = 0;
-                    {
-                        const std::lock_guard lock(state->mutex);
-                        ready.swap(state->ready);
-                        state->deliveryPosted = false;
-                        deliveredRound = state->round;
-                    }
-                    for (auto& [index, result] : ready) {
-                        {
-                            // A delivery may cancel the ones after it.
-                            const std::lock_guard lock(state->mutex);
-                            if (deliveredRound != state->round)
-                                return;
-                        }
-                        state->deliver(index, std::move(result));
-                    }
-                },
-                Qt::QueuedConnection);
+                state->receiver.get(), [state] { Deliver(*state, true); }, Qt::QueuedConnection);
         }
     });
 }
@@ -134,6 +143,8 @@ DecodesInOrder::DecodesInOrder(std::vector<ThumbnailJob> jobs, int lookahead,
 
 std::optional<thumbnails::ThumbnailLoad> DecodesInOrder::TryTake(int index)
 {
+    if (!results_.at(static_cast<size_t>(index)))
+        decodes_.DeliverReady();
     std::optional<thumbnails::ThumbnailLoad> result;
     result.swap(results_.at(static_cast<size_t>(index)));
     if (result)

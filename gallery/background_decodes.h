@@ -46,9 +46,13 @@ public:
     void SetWanted(CellRange wanted);
     // Skips every job not yet started; no result of a job submitted before is delivered.
     void Cancel();
+    // Delivers the results ready now at once, rather than from the event loop: for an owner
+    // that waits for one of them.
+    void DeliverReady();
 
 private:
     struct State;
+    static void Deliver(State& state, bool posted);
     std::shared_ptr<State> state_;
 };
 
